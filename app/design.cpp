@@ -1,0 +1,58 @@
+#include "app/design.h"
+
+#include <QLabel>
+#include <QToolButton>
+
+QFont DesignFont(const QString& family, double pointSize, FontStyle style) {
+    QFont font(family);
+    font.setPointSizeF(pointSize);
+    font.setBold(style.bold);
+    font.setItalic(style.italic);
+    font.setUnderline(style.underline);
+    return font;
+}
+
+void SetUpWindow(QWidget* window, const QString& caption, int widthTwips, int heightTwips,
+                 QColor background) {
+    window->setWindowTitle(caption);
+    window->resize(Px(widthTwips), Px(heightTwips));
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, background);
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+}
+
+QAbstractButton* ColourButton(QWidget* parent, const QString& caption, QColor colour,
+                              QRect geometry, const QIcon& icon) {
+    auto* button = new QToolButton(parent);
+    button->setText(caption);
+    button->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
+    button->setFont(DesignFont(QStringLiteral("Microsoft Sans Serif"), 9.75));
+    button->setGeometry(geometry);
+    button->setFocusPolicy(Qt::StrongFocus);
+    if (!icon.isNull()) {
+        button->setIcon(icon);
+        button->setIconSize(QSize(32, 32));
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    } else {
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    }
+    button->setStyleSheet(QStringLiteral("QToolButton { background-color: %1; border: 2px outset "
+                                         "%2; } QToolButton:pressed { border-style: inset; } "
+                                         "QToolButton:focus { border-color: black; }")
+                              .arg(colour.name(), colour.darker(130).name()));
+    return button;
+}
+
+QLabel* DesignLabel(QWidget* parent, const QString& text, QRect geometry, const QFont& font,
+                    QColor textColour) {
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(geometry);
+    label->setFont(font);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, textColour);
+    label->setPalette(palette);
+    return label;
+}

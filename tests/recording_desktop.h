@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/desktop.h"
+
+// A desktop for tests: serves the table the test gave it and records every message and every
+// web page instead of showing or opening them.
+class RecordingDesktop : public Desktop {
+public:
+    struct Message {
+        std::string text;
+        std::string title;
+        MessageIcon icon;
+    };
+
+    RecordingDesktop() { InstallDesktop(*this); }
+
+    TcpTable table;
+    std::vector<Message> messages;
+    std::vector<std::string> openedPages;
+    int tableReads = 0;
+
+    TcpTable ReadTcpTable() override;
+    void ShowMessage(std::string_view text, std::string_view title, MessageIcon icon) override;
+    void OpenWebPage(std::string_view address) override;
+};
+
+// A row from readable parts: Row(5, "10.0.0.5", 443, "10.0.0.9", 51000).
+TcpRow Row(std::int32_t state, const char* localAddress, std::uint16_t localPort,
+           const char* remoteAddress, std::uint16_t remotePort);
