@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTreeView>
 
 #include "app/design.h"
@@ -102,6 +103,7 @@ void frmMain::cmdRefresh_Click() {
     refreshing_ = true;
     setCursor(Qt::WaitCursor);
 
+    const ListPlace place = currentPlace();
     model_.clear();
     QCoreApplication::processEvents();  // paint the emptied list before the query
 
@@ -113,10 +115,31 @@ void frmMain::cmdRefresh_Click() {
     }
     setWindowTitle(QStringLiteral("Korvane Sockview - ") + StatusText(table, listed.size()));
     model_.setRows(std::move(listed));
+    returnTo(place);
 
     QCoreApplication::processEvents();
     setCursor(Qt::ArrowCursor);
     refreshing_ = false;
+}
+
+frmMain::ListPlace frmMain::currentPlace() const {
+    const QModelIndex current = ListView1->currentIndex();
+    if (!current.isValid()) return {};
+    return {model_.rows()[static_cast<std::size_t>(current.row())], current.column(),
+            ListView1->verticalScrollBar()->value(), ListView1->horizontalScrollBar()->value()};
+}
+
+// The connection that was current stays current, in view where it was, when it still exists.
+void frmMain::returnTo(const ListPlace& place) {
+    if (!place.connection) return;
+    const auto& rows = model_.rows();
+    const auto found = std::ranges::find_if(
+        rows, [&](const TcpRow& row) { return SameConnection(row, *place.connection); });
+    if (found == rows.end()) return;
+    ListView1->setCurrentIndex(model_.index(static_cast<int>(found - rows.begin()), place.column));
+    ListView1->doItemsLayout();  // the scroll ranges follow the new rows before they are set
+    ListView1->verticalScrollBar()->setValue(place.verticalScroll);
+    ListView1->horizontalScrollBar()->setValue(place.horizontalScroll);
 }
 
 void frmMain::cmdFilter_Click() {}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
 
 #include "app/connection_model.h"
 
@@ -41,6 +42,16 @@ private:
     void Form_QueryUnload();
     void Form_Resize();
     void ExitSequence();
+
+    // Where the user was in the list: the current connection and the scroll position.
+    struct ListPlace {
+        std::optional<TcpRow> connection;
+        int column = 0;
+        int verticalScroll = 0;
+        int horizontalScroll = 0;
+    };
+    ListPlace currentPlace() const;
+    void returnTo(const ListPlace& place);
 
     ConnectionModel model_;
     bool refreshing_ = false;
