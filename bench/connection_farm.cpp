@@ -1,0 +1,125 @@
+#include "bench/connection_farm.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+namespace {
+
+// Each child keeps both ends of its connections: two descriptors a connection, under the
+// per-process limit of 20,000 that cannot be raised here.
+constexpr int kConnectionsPerChild = 9000;
+constexpr int kBatch = 500;
+
+sockaddr_in Address(std::uint32_t hostOrder, std::uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(hostOrder);
+    address.sin_port = htons(port);
+    return address;
+}
+
+// Runs in the child: listens on 127.1.k.1, connects count clients from 127.2.k.1 and keeps
+// everything open until the parent closes the pipe. Writes one byte once all are established.
+[[noreturn]] void RunChild(int index, int count, int pipeFd) {
+    const std::uint32_t server = (127u << 24) | (1u << 16) | (std::uint32_t(index) << 8) | 1u;
+    const std::uint32_t client = (127u << 24) | (2u << 16) | (std::uint32_t(index) << 8) | 1u;
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    const int one = 1;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in at = Address(server, 5000);
+    if (bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ||
+        listen(listener, kBatch) != 0)
+        _exit(2);
+    for (int done = 0; done < count;) {
+        const int batch = std::min(kBatch, count - done);
+        for (int i = 0; i < batch; ++i) {
+            const int s = socket(AF_INET, SOCK_STREAM, 0);
+            setsockopt(s, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &one, sizeof one);
+            sockaddr_in from = Address(client, 0);
+            if (s < 0 || bind(s, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
+                connect(s, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0)
+                _exit(3);
+        }
+        for (int i = 0; i < batch; ++i) {
+            if (accept(listener, nullptr, nullptr) < 0) _exit(4);
+        }
+        done += batch;
+    }
+    const char ready = 1;
+    if (write(pipeFd, &ready, 1) != 1) _exit(5);
+    char ignored;
+    while (read(pipeFd, &ignored, 1) > 0) {
+    }
+    _exit(0);
+}
+
+}  // namespace
+
+ConnectionFarm::~ConnectionFarm() { Close(); }
+
+bool ConnectionFarm::Grow(int count, std::string* why) {
+    while (opened_ < count) {
+        const int batch = std::min(kConnectionsPerChild, count - opened_);
+        int fds[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) {
+            *why = std::string("socketpair: ") + std::strerror(errno);
+            return false;
+        }
+        const pid_t pid = fork();
+        if (pid == 0) {
+            close(fds[0]);
+            RunChild(static_cast<int>(children_.size()) + 1, batch, fds[1]);
+        }
+        close(fds[1]);
+        if (pid < 0) {
+            close(fds[0]);
+            *why = std::string("fork: ") + std::strerror(errno);
+            return false;
+        }
+        children_.push_back({pid, fds[0]});
+        char ready = 0;
+        if (read(fds[0], &ready, 1) != 1) {
+            *why = "a child could not open its connections";
+            return false;
+        }
+        opened_ += batch;
+    }
+    return true;
+}
+
+void ConnectionFarm::Close() {
+    for (const Child& child : children_) close(child.pipe);
+    for (const Child& child : children_) waitpid(child.pid, nullptr, 0);
+    children_.clear();
+    opened_ = 0;
+}
+
+bool EnterBenchNamespace(std::string* why) {
+    if (unshare(CLONE_NEWNET) != 0) {
+        *why = std::string("unshare(CLONE_NEWNET): ") + std::strerror(errno);
+        return false;
+    }
+    const int s = socket(AF_INET, SOCK_DGRAM, 0);
+    ifreq request{};
+    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    request.ifr_flags = IFF_UP | IFF_LOOPBACK | IFF_RUNNING;
+    const bool up = s >= 0 && ioctl(s, SIOCSIFFLAGS, &request) == 0;
+    if (s >= 0) close(s);
+    if (!up) {
+        *why = std::string("bringing up lo: ") + std::strerror(errno);
+        return false;
+    }
+    std::ofstream("/proc/sys/net/ipv4/ip_local_port_range") << "1024 65535";
+    return true;
+}

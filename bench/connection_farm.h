@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// Holds a number of established loopback connections open in child processes, so the table
+// grows past what one process may keep open. Both ends of each connection are in the table.
+class ConnectionFarm {
+public:
+    ~ConnectionFarm();
+    // Opens connections until count are established; false with the reason on failure.
+    bool Grow(int count, std::string* why);
+    void Close();
+
+private:
+    struct Child {
+        pid_t pid;
+        int pipe;
+    };
+    std::vector<Child> children_;
+    int opened_ = 0;
+};
+
+// Moves this process into a network namespace of its own with loopback up and the whole port
+// range free for clients.
+bool EnterBenchNamespace(std::string* why);

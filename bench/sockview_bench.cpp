@@ -1,0 +1,119 @@
+// Measures the snapshot and a full refresh of the main window against `ss -tan4` on the same
+// table, and the memory the list holds per listed row. Run as root: it makes its own network
+// namespace. Usage: sockview-bench [connections ...]
+#include <malloc.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <QApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/frmMain.h"
+#include "app/real_desktop.h"
+#include "bench/connection_farm.h"
+#include "snapshot/tcp_table.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr int kRuns = 5;
+
+double Seconds(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void RunSs() {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    char* argv[] = {const_cast<char*>("ss"), const_cast<char*>("-tan4"), nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "ss", &actions, nullptr, argv, environ) == 0)
+        waitpid(pid, nullptr, 0);
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+std::size_t HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// The real desktop, with a switch that empties the table so the list's own memory can be told
+// apart from everything else.
+class BenchDesktop : public RealDesktop {
+public:
+    bool empty = false;
+    TcpTable ReadTcpTable() override { return empty ? TcpTable{} : RealDesktop::ReadTcpTable(); }
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    std::vector<int> counts;
+    for (int i = 1; i < argc; ++i) counts.push_back(std::stoi(argv[i]));
+    if (counts.empty()) counts = {1000, 10000, 50000, 100000};
+
+    std::string why;
+    if (!EnterBenchNamespace(&why)) {
+        std::fprintf(stderr, "sockview-bench: needs root and network namespaces: %s\n", why.c_str());
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    BenchDesktop desktop;
+    InstallDesktop(desktop);
+    frmMain window;
+    window.show();
+
+    std::vector<std::string> results;
+    ConnectionFarm farm;
+    for (const int count : counts) {
+        if (!farm.Grow(count, &why)) {
+            std::fprintf(stderr, "sockview-bench: %s\n", why.c_str());
+            return 1;
+        }
+        std::vector<double> snapshot, refresh, ss;
+        std::size_t rows = 0;
+        for (int run = 0; run < kRuns; ++run) {
+            snapshot.push_back(Seconds([&] { rows = GetTcpTable().rows.size(); }));
+            refresh.push_back(Seconds([&] { window.cmdRefresh_Click(); }));
+            ss.push_back(Seconds(RunSs));
+        }
+        const std::size_t listed = static_cast<std::size_t>(window.connections().rowCount());
+        malloc_trim(0);
+        const std::size_t full = HeapInUse();
+        desktop.empty = true;
+        window.cmdRefresh_Click();
+        malloc_trim(0);
+        const std::size_t bytesPerRow = listed ? (full - std::min(full, HeapInUse())) / listed : 0;
+        desktop.empty = false;
+
+        const double a = Median(snapshot), b = Median(refresh), c = Median(ss);
+        std::printf("connections=%d rows=%zu listed=%zu  snapshot %.1f ms  refresh %.1f ms  "
+                    "ss -tan4 %.1f ms  (median of %d)\n",
+                    count, rows, listed, a * 1e3, b * 1e3, c * 1e3, kRuns);
+        char line[200];
+        std::snprintf(line, sizeof line,
+                      "RESULT connections=%d rows=%zu snapshot_ratio=%.2f refresh_ratio=%.2f "
+                      "bytes_per_row=%zu",
+                      count, rows, a / c, b / c, bytesPerRow);
+        results.emplace_back(line);
+        std::fflush(stdout);
+    }
+    for (const std::string& line : results) std::puts(line.c_str());
+    return 0;
+}
