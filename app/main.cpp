@@ -14,13 +14,19 @@ bool Set(const char* name) {
     return value != nullptr && *value != '\0';
 }
 
-// Qt answers a display it cannot open with a fatal error that aborts; say it in one line and
-// leave with status 1 instead. Its warnings before that would only repeat the same news.
+QString firstStartupWarning;
+
+// Qt answers a display it cannot open with a warning that names it and then a fatal error that
+// aborts; say it in one line and leave with status 1 instead.
 void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type != QtFatalMsg) return;
     const QString firstLine = message.section(QLatin1Char('\n'), 0, 0);
+    if (type != QtFatalMsg) {
+        if (firstStartupWarning.isEmpty()) firstStartupWarning = firstLine;
+        return;
+    }
+    const QString reason = firstStartupWarning.isEmpty() ? firstLine : firstStartupWarning;
     std::fprintf(stderr, "korvane-sockview: cannot open the display: %s\n",
-                 firstLine.toLocal8Bit().constData());
+                 reason.toLocal8Bit().constData());
     std::fflush(stderr);
     _exit(1);
 }
