@@ -15,7 +15,9 @@
 #include "app/desktop.h"
 #include "app/maker.h"
 #include "app/resize_rule.h"
+#include "app/single_window.h"
 #include "filters/Module2.h"
+#include "filters/frmFilter.h"
 
 namespace {
 
@@ -142,7 +144,7 @@ void frmMain::returnTo(const ListPlace& place) {
     ListView1->horizontalScrollBar()->setValue(place.horizontalScroll);
 }
 
-void frmMain::cmdFilter_Click() {}
+void frmMain::cmdFilter_Click() { SingleInstance<frmFilter>().exec(); }
 
 void frmMain::cmdCopy_Click() {}
 
