@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Real sockets for tests, on loopback inside a network namespace that the test makes itself,
+// so the test sees only its own connections and sends nothing off the machine. Addresses are
+// IPv4 or IPv6 literals ("127.0.0.2", "::", "::1"). Socket helpers return a file descriptor
+// that the caller closes, or -1 on failure.
+
+// Moves the calling thread -- call it from the main thread, before any other starts -- into a
+// new, empty network namespace and brings its loopback interface up. Each call makes a fresh
+// one. False where that is not allowed (no CAP_SYS_ADMIN), with the reason in *why.
+bool EnterPrivateNetworkNamespace(std::string* why);
+
+// A TCP socket listening on address:port (IPv6 sockets also take IPv4 clients).
+int Listen(const char* address, std::uint16_t port, int backlog = 64);
+
+enum class Handshake { Wait, DontWait };
+
+// A TCP socket bound to `from` (port chosen by the kernel) and connected to to:port. With
+// Handshake::DontWait the socket is non-blocking and the connection is only started.
+int ConnectFrom(const char* from, const char* to, std::uint16_t port,
+                Handshake handshake = Handshake::Wait);
+
+// The next connection waiting on a listener.
+int AcceptOne(int listener);
+
+// The local port of a bound socket; 0 on failure.
+std::uint16_t LocalPort(int socket);
