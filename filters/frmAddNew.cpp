@@ -45,14 +45,16 @@ bool IsCharacterKey(const QKeyEvent& key) {
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
         case Qt::Key_Escape:
-        case Qt::Key_Delete: return false;
-        default: return true;
+        case Qt::Key_Delete:
+            return false;
+        default:
+            return true;
     }
 }
 
 }  // namespace
 
-frmAddNew::frmAddNew(QWidget* parent) : QDialog(parent) {
+frmAddNew::frmAddNew(QWidget* parent) : KeptDialog(parent) {
     SetUpWindow(this, QString::fromUtf8(kCaption.data(), kCaption.size()), 6330, 1575,
                 QColor(255, 255, 192));
     setFixedSize(size());
@@ -89,8 +91,7 @@ frmAddNew::frmAddNew(QWidget* parent) : QDialog(parent) {
         // "&Add Now" checks the value itself; checking on the way to it as well would show
         // the same refusal twice. Focus leaving for another window (a message box, or this
         // window being hidden) is no reason for a check.
-        if (to != nullptr && to != cmdAdd && to->window() == this && isVisible())
-            Text1_LostFocus();
+        if (to != nullptr && to != cmdAdd && to->window() == this && isVisible()) Text1_LostFocus();
     });
     // Esc hides the window whichever control has the focus.
     new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &frmAddNew::cmdCancel_Click);
@@ -146,7 +147,7 @@ bool frmAddNew::eventFilter(QObject* watched, QEvent* event) {
         return Text1_KeyPress(*static_cast<QKeyEvent*>(event));
     if (watched == Text1 && event->type() == QEvent::KeyRelease)
         Text1_KeyUp(*static_cast<QKeyEvent*>(event));
-    return QDialog::eventFilter(watched, event);
+    return KeptDialog::eventFilter(watched, event);
 }
 
 bool frmAddNew::Validated() {
@@ -172,7 +173,8 @@ void frmAddNew::cmdAdd_Click() {
         return;
     }
     FilterListOf(kind)->push_back(value);
-    if (frmFilter* filterList = ExistingInstance<frmFilter>()) FillFilterList(filterList->lstFilter);
+    if (frmFilter* filterList = ExistingInstance<frmFilter>())
+        FillFilterList(filterList->lstFilter);
     hide();
 }
 

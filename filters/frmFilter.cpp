@@ -14,7 +14,7 @@ void FillFilterList(QListWidget* target) {
     for (const std::string& line : FilterLines()) target->addItem(QString::fromStdString(line));
 }
 
-frmFilter::frmFilter(QWidget* parent) : QDialog(parent) {
+frmFilter::frmFilter(QWidget* parent) : KeptDialog(parent) {
     SetUpWindow(this, QStringLiteral("Filter List"), 5985, 4065, QColor(255, 255, 192));
     setFixedSize(size());
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -54,7 +54,8 @@ void frmFilter::cmdAdd_Click() { SingleInstance<frmAddNew>().exec(); }
 
 void frmFilter::cmdDelete_Click() {
     const QList<QListWidgetItem*> selected = lstFilter->selectedItems();
-    const std::string line = selected.isEmpty() ? std::string() : selected.front()->text().toStdString();
+    const std::string line =
+        selected.isEmpty() ? std::string() : selected.front()->text().toStdString();
     const std::string kindWord = TrimSpaces(TextBefore(line, "="));
     FilterKind kind = FilterKinds::LocalIP;  // also for a line of no known kind
     for (FilterKind candidate = 0; candidate < FilterKinds::Count; ++candidate) {

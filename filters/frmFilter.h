@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "filters/kept_dialog.h"
 
 class QAbstractButton;
 class QListWidget;
@@ -10,7 +10,7 @@ void FillFilterList(QListWidget* target);
 
 // The filter list window: every filter entry as a line; deletes the selected one and opens the
 // add-filter window. The lines are only a view of the filter store, rebuilt after each change.
-class frmFilter : public QDialog {
+class frmFilter : public KeptDialog {
     Q_OBJECT
 public:
     explicit frmFilter(QWidget* parent = nullptr);

@@ -70,8 +70,8 @@ void TestInputChecks::valueChecks() {
     const auto refusal = address ? AddressRefusal(text) : PortRefusal(text);
     QCOMPARE(!refusal.has_value(), accepted);
     if (refusal) {
-        QCOMPARE(*refusal, address ? "Please enter a valid IP Address"
-                                   : "Please enter a valid port No");
+        QCOMPARE(*refusal,
+                 address ? "Please enter a valid IP Address" : "Please enter a valid port No");
     }
 }
 
