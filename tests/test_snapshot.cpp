@@ -9,6 +9,8 @@
 #include <QTest>
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <random>
 
 #include "snapshot/Module1.h"
 #include "snapshot/netlink_reply.h"
@@ -184,6 +186,32 @@ class SnapshotTest : public QObject {
                                      "ESTAB 10.0.0.1:256 0.0.0.0:0",
                                      "ESTAB 200.0.0.1:80 10.0.0.1:1",
                                  }));
+    }
+
+    // Large tables take another sorting path; the order and the duplicate kept are the same.
+    void largeTableOrder() {
+        std::mt19937 random(7);
+        std::vector<TcpRow> rows;
+        std::map<QString, std::int32_t> firstState;
+        for (int i = 0; i < 20000; ++i) {
+            // Few distinct values per field, so that duplicates and ties are frequent.
+            const auto pick = [&](std::uint32_t choices) { return random() % choices; };
+            TcpRow row{int(i % 12 + 1), AddressField(pick(3) << 24 | pick(3) << 8 | pick(3)),
+                       PortField(std::uint16_t(pick(3) << 8 | pick(3))),
+                       AddressField(pick(3) << 16 | pick(3)), PortField(std::uint16_t(pick(5)))};
+            rows.push_back(row);
+            firstState.try_emplace(
+                RowText({0, row.localAddress, row.localPort, row.remoteAddress, row.remotePort}),
+                row.state);
+        }
+        SortIntoPlatformOrder(rows);
+        QCOMPARE(rows.size(), firstState.size());
+        QVERIFY(std::adjacent_find(rows.begin(), rows.end(), [](const TcpRow& a, const TcpRow& b) {
+                    return !PlatformOrder(a, b);
+                }) == rows.end());
+        for (const TcpRow& row : rows)
+            QCOMPARE(row.state, firstState[RowText({0, row.localAddress, row.localPort,
+                                                    row.remoteAddress, row.remotePort})]);
     }
 
     // The recorded tables hold a listener, 40 connections, a half-closed one (FIN-WAIT-2 and
