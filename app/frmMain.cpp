@@ -11,11 +11,14 @@
 #include <QScrollBar>
 #include <QTreeView>
 
+#include "about/frmAbout.h"
+#include "about/frmAboutProgrammer.h"
 #include "app/design.h"
 #include "app/desktop.h"
 #include "app/maker.h"
 #include "app/resize_rule.h"
 #include "app/single_window.h"
+#include "copy/frmCopy.h"
 #include "filters/Module2.h"
 #include "filters/frmFilter.h"
 
@@ -146,9 +149,22 @@ void frmMain::returnTo(const ListPlace& place) {
 
 void frmMain::cmdFilter_Click() { SingleInstance<frmFilter>().exec(); }
 
-void frmMain::cmdCopy_Click() {}
+void frmMain::cmdCopy_Click() {
+    frmCopy& window = SingleInstance<frmCopy>();
+    window.ReadListFrom(&model_);
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
 
-void frmMain::cmdAbout_Click() {}
+// The About Programmer window follows once the About window is left.
+void frmMain::cmdAbout_Click() {
+    SingleInstance<frmAbout>().exec();
+    frmAboutProgrammer& programmer = SingleInstance<frmAboutProgrammer>();
+    programmer.show();
+    programmer.raise();
+    programmer.activateWindow();
+}
 
 void frmMain::cmdClose_Click() { ExitSequence(); }
 

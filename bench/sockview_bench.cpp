@@ -60,6 +60,24 @@ public:
     TcpTable ReadTcpTable() override { return empty ? TcpTable{} : RealDesktop::ReadTcpTable(); }
 };
 
+// What a list that has never held rows grows by when it takes the table, per listed row: the
+// model's rows and everything the view keeps for them.
+std::size_t ListBytesPerRow(BenchDesktop& desktop) {
+    desktop.empty = true;
+    frmMain window;
+    window.show();
+    QCoreApplication::processEvents();
+    malloc_trim(0);
+    const std::size_t before = HeapInUse();
+    desktop.empty = false;
+    window.cmdRefresh_Click();
+    QCoreApplication::processEvents();
+    malloc_trim(0);
+    const std::size_t listed = static_cast<std::size_t>(window.connections().rowCount());
+    const std::size_t after = HeapInUse();
+    return listed == 0 || after < before ? 0 : (after - before) / listed;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -94,13 +112,7 @@ int main(int argc, char* argv[]) {
             ss.push_back(Seconds(RunSs));
         }
         const std::size_t listed = static_cast<std::size_t>(window.connections().rowCount());
-        malloc_trim(0);
-        const std::size_t full = HeapInUse();
-        desktop.empty = true;
-        window.cmdRefresh_Click();
-        malloc_trim(0);
-        const std::size_t bytesPerRow = listed ? (full - std::min(full, HeapInUse())) / listed : 0;
-        desktop.empty = false;
+        const std::size_t bytesPerRow = ListBytesPerRow(desktop);
 
         const double a = Median(snapshot), b = Median(refresh), c = Median(ss);
         std::printf("connections=%d rows=%zu listed=%zu  snapshot %.1f ms  refresh %.1f ms  "

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <array>
+
+#include "filters/kept_dialog.h"
+
+class QLabel;
+
+// The About window: the version line, what the product does, and a link to the maker's web
+// page. Shown modally; a click on any of its texts hides it, its close box discards it.
+class frmAbout : public KeptDialog {
+    Q_OBJECT
+  public:
+    explicit frmAbout(QWidget* parent = nullptr);
+
+    std::array<QLabel*, 4> lbl{};
+    QLabel* lblLink = nullptr;
+
+    void lbl_Click(int Index);
+    void lblLink_Click();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void Form_Load();
+};
