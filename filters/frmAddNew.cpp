@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "app/design.h"
+#include "app/fixed_window.h"
 #include "app/desktop.h"
 #include "app/single_window.h"
 #include "filters/Module2.h"
@@ -57,9 +58,7 @@ bool IsCharacterKey(const QKeyEvent& key) {
 frmAddNew::frmAddNew(QWidget* parent) : KeptDialog(parent) {
     SetUpWindow(this, QString::fromUtf8(kCaption.data(), kCaption.size()), 6330, 1575,
                 QColor(255, 255, 192));
-    setFixedSize(size());
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    FixWindowFrame(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/addnew.svg")));
 
     cmdAdd = ColourButton(this, QStringLiteral("&Add Now"), QColor(255, 192, 128),

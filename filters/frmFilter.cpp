@@ -5,6 +5,7 @@
 #include <QShortcut>
 
 #include "app/design.h"
+#include "app/fixed_window.h"
 #include "app/single_window.h"
 #include "filters/Module2.h"
 #include "filters/frmAddNew.h"
@@ -16,9 +17,7 @@ void FillFilterList(QListWidget* target) {
 
 frmFilter::frmFilter(QWidget* parent) : KeptDialog(parent) {
     SetUpWindow(this, QStringLiteral("Filter List"), 5985, 4065, QColor(255, 255, 192));
-    setFixedSize(size());
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    FixWindowFrame(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/filter.svg")));
 
     lstFilter = new QListWidget(this);
