@@ -1,0 +1,39 @@
+# Shell functions for driving the program on a private X server (Xvfb) from outside, as a user's
+# keyboard would. Source it; it expects $work, a scratch directory that the caller removes.
+
+# Polls a condition for at most about ten seconds.
+within_10s() {
+    for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done
+    return 1
+}
+
+# Starts Xvfb on a display number it picks itself; sets display and xvfb_pid.
+start_xvfb() {
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work/xvfb.log" &
+    xvfb_pid=$!
+    within_10s test -s "$work/display" || return 1
+    display=:$(head -n 1 "$work/display")
+}
+
+# Starts the program on that display, with nothing of the caller's desktop; sets program_pid.
+start_program() {
+    env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION \
+        DISPLAY="$display" "$@" >"$work/program.log" 2>&1 &
+    program_pid=$!
+}
+
+# The id of the first visible window whose title is exactly the given one, once it is shown.
+window_named() {
+    DISPLAY=$display timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1
+}
+
+# The number of visible windows with exactly that title.
+windows_named() {
+    DISPLAY=$display xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l
+}
+
+# No window manager runs here: give the window the keyboard focus, then type as a keyboard does.
+type_into() {
+    local window=$1; shift
+    DISPLAY=$display xdotool windowfocus --sync "$window" key --delay 40 "$@"
+}
