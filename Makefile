@@ -2,11 +2,12 @@
 BUILD ?= build
 WINDOWS_BUILD ?= build-win
 PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev libqt6svg6 fonts-dejavu-core \
-            iproute2 xvfb xauth xdotool xclip
+            iproute2 xvfb xauth xdotool xclip librsvg2-bin
 WINDOWS_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 python3 iproute2
+PACKAGING_PACKAGES := dpkg-dev appstream desktop-file-utils
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 
-.PHONY: setup configure build run test bench test-windows
+.PHONY: setup configure build run test bench test-windows package test-sanitize fuzz
 
 # Installs those of the packages named in $(1) that are missing.
 define install_missing
@@ -45,3 +46,37 @@ test-windows:
 	  cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 	cmake --build $(WINDOWS_BUILD)
 	cd $(WINDOWS_BUILD) && ctest --output-on-failure
+
+# The Debian package, in $(BUILD).
+package: build
+	$(call install_missing,$(PACKAGING_PACKAGES))
+	cd $(BUILD) && cpack
+
+# The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer; any finding
+# fails its test.
+SANITIZE_BUILD ?= build-sanitize
+test-sanitize: setup
+	@[ -f $(SANITIZE_BUILD)/build.ninja ] || cmake -S . -B $(SANITIZE_BUILD) -G Ninja \
+	  -DCMAKE_BUILD_TYPE=Debug \
+	  "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+	cmake --build $(SANITIZE_BUILD)
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure
+
+# libFuzzer targets over the parsers and checks, FUZZ_SECONDS each (60 by default); a finding
+# stops with an error and leaves the input that caused it in $(FUZZ_BUILD).
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := netlink_reply proc_net_tcp input_checks text_cutters
+fuzz: setup
+	$(call install_missing,clang libclang-rt-dev)
+	@[ -f $(FUZZ_BUILD)/build.ninja ] || CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja \
+	  -DSOCKVIEW_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD)
+	@for target in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$target; \
+	  echo "fuzz_$$target: $(FUZZ_SECONDS) s"; \
+	  $(FUZZ_BUILD)/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(FUZZ_BUILD)/ \
+	    $(FUZZ_BUILD)/corpus/$$target fuzz/corpus/$$target >$(FUZZ_BUILD)/$$target.log 2>&1 \
+	    || { tail -n 40 $(FUZZ_BUILD)/$$target.log; exit 1; }; \
+	  grep -E '^Done' $(FUZZ_BUILD)/$$target.log; \
+	done
