@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Takes the README's pictures: starts the built program on a private X server, in a network
+# namespace of its own with a few hundred loopback connections, opens each window from the
+# keyboard (and the About window's label with the mouse), and saves one PNG per window.
+#
+# Needs (Debian packages): xvfb xdotool imagemagick iproute2 python3, fonts-liberation2 (faces
+# with the metrics of Times New Roman and Arial, so texts wrap as designed), and root or user
+# namespaces for unshare. Usage: tools/screenshots.sh [PROGRAM] [OUTPUT_DIRECTORY]
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+program=${1:-$root/build/app/korvane-sockview}
+out=${2:-$root/docs/screenshots}
+
+if [[ -z ${SCREENSHOTS_INSIDE:-} ]]; then
+    namespace=(unshare -n)
+    [[ $(id -u) == 0 ]] || namespace=(unshare -rn)
+    SCREENSHOTS_INSIDE=1 exec "${namespace[@]}" "$0" "$program" "$out"
+fi
+
+work=$(mktemp -d)
+xvfb_pid= program_pid= holder_pid=
+cleanup() {
+    for pid in $program_pid $holder_pid $xvfb_pid; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "screenshots: $*" >&2; exit 1; }
+source "$root/tests/x11_session.sh"
+
+# Saves a window's picture, with 256 colours at most to keep the file small.
+shoot() {
+    sleep 0.5  # a window shows before it has painted itself
+    DISPLAY=$display import -window "$1" +dither -colors 256 -strip "PNG8:$out/$2.png" ||
+        fail "could not save $2.png"
+    echo "$out/$2.png"
+}
+
+click_at() {  # window, x, y in the window's client area
+    DISPLAY=$display xdotool mousemove --sync --window "$1" "$2" "$3" click 1
+}
+
+mkdir -p "$out"
+ip link set lo up || fail "cannot bring up the loopback interface"
+python3 "$root/tests/windows/hold_loopback_connections.py" "$work/held" &
+holder_pid=$!
+within_10s test -e "$work/held" || fail "the loopback connections were not set up"
+
+start_xvfb || fail "Xvfb did not start"
+start_program "$program"
+main=$(window_named "Korvane Sockview - .*")
+[[ -n $main ]] || fail "the main window did not appear"
+shoot "$main" main-window
+
+type_into "$main" alt+c
+copy=$(window_named "Form Copy")
+shoot "$copy" copy-window
+type_into "$copy" Tab Tab Tab Tab Tab Tab space  # round to "&Close"
+
+type_into "$main" alt+f
+filters=$(window_named "Filter List")
+shoot "$filters" filter-list-window
+type_into "$filters" alt+a
+addnew=$(window_named "Add New Filter")
+shoot "$addnew" add-filter-window
+type_into "$addnew" Escape
+type_into "$filters" Escape
+
+type_into "$main" alt+a
+about=$(window_named "About Korvane Sockview")
+shoot "$about" about-window
+click_at "$about" 100 15  # the version line leaves the window
+programmer=$(window_named "About Programmer")
+shoot "$programmer" about-programmer-window
