@@ -38,7 +38,7 @@ struct FakeIpHelper {
     std::vector<MIB_TCPROW> rows;
     int growingCalls = 0;
     std::size_t growth = 0;
-    DWORD errorFromCall = 0;  // the call from which on this error is returned; 0: none
+    int errorFromCall = 0;  // from this call on, the call fails with `error`; 0: never
     DWORD error = NO_ERROR;
     int calls = 0;
     bool alwaysSorted = true;
@@ -46,7 +46,7 @@ struct FakeIpHelper {
     DWORD operator()(PMIB_TCPTABLE table, PULONG size, BOOL sorted) {
         ++calls;
         alwaysSorted = alwaysSorted && sorted;
-        if (errorFromCall != 0 && static_cast<DWORD>(calls) >= errorFromCall) return error;
+        if (errorFromCall != 0 && calls >= errorFromCall) return error;
         const ULONG needed = offsetof(MIB_TCPTABLE, table) + rows.size() * sizeof(MIB_TCPROW);
         DWORD result = NO_ERROR;
         if (*size < needed) {
@@ -114,7 +114,7 @@ void TableThatNeverStopsGrowingIsReportedNotTruncated() {
 
 void FailingCallIsReportedWithItsError() {
     struct Case {
-        DWORD fromCall;
+        int fromCall;
         DWORD error;
     };
     // Failing at once, and failing after the size was named.
@@ -126,7 +126,7 @@ void FailingCallIsReportedWithItsError() {
         const TcpTable table = Read(fake);
         CHECK(!table.readable());
         CHECK(table.rows.empty());
-        CHECK(fake.calls == static_cast<int>(c.fromCall));
+        CHECK(fake.calls == c.fromCall);
         CHECK(Contains(table.failure, "GetTcpTable: "));
         CHECK(Contains(table.failure, "(error " + std::to_string(c.error) + ")"));
     }
