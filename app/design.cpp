@@ -3,7 +3,24 @@
 #include <QLabel>
 #include <QToolButton>
 
+namespace {
+
+// The original platform's dialog faces are missing here, and fontconfig's nearest guess is a
+// much wider face that clips the labels. Liberation Sans keeps Arial's metrics, which are close.
+void SubstituteDialogFaces() {
+    static const bool substituted = [] {
+        for (const QString face : {QStringLiteral("MS Sans Serif"),
+                                   QStringLiteral("Microsoft Sans Serif")})
+            QFont::insertSubstitution(face, QStringLiteral("Liberation Sans"));
+        return true;
+    }();
+    (void)substituted;
+}
+
+}  // namespace
+
 QFont DesignFont(const QString& family, double pointSize, FontStyle style) {
+    SubstituteDialogFaces();
     QFont font(family);
     font.setPointSizeF(pointSize);
     font.setBold(style.bold);
