@@ -7,12 +7,8 @@ set -u
 program=$1
 holder=$2
 
-for tool in Xvfb xdotool xclip unshare ip ss python3; do
-    if ! command -v "$tool" >/dev/null; then
-        if [[ ${CI:-} == true ]]; then echo "FAIL: $tool is not installed"; exit 1; fi
-        echo "SKIP: $tool is not installed (make setup installs it)"; exit 77
-    fi
-done
+source "$(dirname "$0")/x11_session.sh"
+require_tools Xvfb xdotool xclip unshare ip ss python3
 
 # Everything below runs in a network namespace of its own, where the only connections are the
 # holder's, on loopback.
@@ -35,7 +31,6 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; [[ -s $work/program.log ]] && sed 's/^/  program: /' "$work/program.log"; exit 1; }
-source "$(dirname "$0")/x11_session.sh"
 
 ip link set lo up || fail "cannot bring up the loopback interface"
 # A listener on 127.0.0.2:8080 and clients from 127.0.0.3, some of them half closed.

@@ -1,6 +1,16 @@
 # Shell functions for driving the program on a private X server (Xvfb) from outside, as a user's
 # keyboard would. Source it; it expects $work, a scratch directory that the caller removes.
 
+# Skips the test (status 77) when one of the tools is missing; in CI that is a failure instead.
+require_tools() {
+    for tool in "$@"; do
+        if ! command -v "$tool" >/dev/null; then
+            if [[ ${CI:-} == true ]]; then echo "FAIL: $tool is not installed"; exit 1; fi
+            echo "SKIP: $tool is not installed (make setup installs it)"; exit 77
+        fi
+    done
+}
+
 # Polls a condition for at most about ten seconds.
 within_10s() {
     for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done
