@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "filters/kept_dialog.h"
+#include "app/kept_dialog.h"
 
 class QLabel;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "filters/kept_dialog.h"
+#include "app/kept_dialog.h"
 
 class QAbstractButton;
 class QComboBox;
