@@ -9,7 +9,7 @@ namespace {
 // much wider face that clips the labels. Liberation Sans keeps Arial's metrics, which are close.
 void SubstituteDialogFaces() {
     static const bool substituted = [] {
-        for (const QString face : {QStringLiteral("MS Sans Serif"),
+        for (const QString& face : {QStringLiteral("MS Sans Serif"),
                                    QStringLiteral("Microsoft Sans Serif")})
             QFont::insertSubstitution(face, QStringLiteral("Liberation Sans"));
         return true;
