@@ -14,17 +14,7 @@
 bool EnterPrivateNetworkNamespace(std::string* why);
 
 // A TCP socket listening on address:port (IPv6 sockets also take IPv4 clients).
-int Listen(const char* address, std::uint16_t port, int backlog = 64);
+int Listen(const char* address, std::uint16_t port);
 
-enum class Handshake { Wait, DontWait };
-
-// A TCP socket bound to `from` (port chosen by the kernel) and connected to to:port. With
-// Handshake::DontWait the socket is non-blocking and the connection is only started.
-int ConnectFrom(const char* from, const char* to, std::uint16_t port,
-                Handshake handshake = Handshake::Wait);
-
-// The next connection waiting on a listener.
-int AcceptOne(int listener);
-
-// The local port of a bound socket; 0 on failure.
-std::uint16_t LocalPort(int socket);
+// A TCP socket bound to `from` (port chosen by the kernel) and connected to to:port.
+int ConnectFrom(const char* from, const char* to, std::uint16_t port);

@@ -2,65 +2,15 @@
 
 #include <arpa/inet.h>
 
-#include <array>
-#include <charconv>
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <optional>
+#include <regex>
 #include <sstream>
 
-namespace {
-
-// ss's own state names.
-std::int32_t StateCode(std::string_view name) {
-    static constexpr std::array<std::pair<std::string_view, std::int32_t>, 11> names = {{
-        {"UNCONN", TcpState::Closed},
-        {"LISTEN", TcpState::Listen},
-        {"SYN-SENT", TcpState::SynSent},
-        {"SYN-RECV", TcpState::SynReceived},
-        {"ESTAB", TcpState::Established},
-        {"FIN-WAIT-1", TcpState::FinWait1},
-        {"FIN-WAIT-2", TcpState::FinWait2},
-        {"CLOSE-WAIT", TcpState::CloseWait},
-        {"CLOSING", TcpState::Closing},
-        {"LAST-ACK", TcpState::LastAck},
-        {"TIME-WAIT", TcpState::TimeWait},
-    }};
-    for (const auto& [text, code] : names)
-        if (text == name) return code;
-    return 0;
-}
-
-struct Endpoint {
-    RawField address;
-    RawField port;
-};
-
-// "127.0.0.2:8080", "0.0.0.0:*" or "[::ffff:127.0.0.2]:8443"; nothing for other addresses ("*",
-// "[::1]").
-std::optional<Endpoint> ParseEndpoint(std::string_view text) {
-    const std::size_t colon = text.rfind(':');
-    if (colon == std::string_view::npos) return std::nullopt;
-    std::string_view address = text.substr(0, colon);
-    const std::string_view port = text.substr(colon + 1);
-    if (address.starts_with("[::ffff:") && address.ends_with("]"))
-        address = address.substr(8, address.size() - 9);
-    std::uint16_t number = 0;  // ss writes port 0 as "*"
-    const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), number);
-    const bool portRead = port == "*" || (error == std::errc{} && end == port.data() + port.size());
-    in_addr bytes{};
-    if (!portRead || inet_pton(AF_INET, std::string(address).c_str(), &bytes) != 1)
-        return std::nullopt;
-    Endpoint endpoint{{}, PortField(number)};
-    std::memcpy(endpoint.address.data(), &bytes, 4);
-    return endpoint;
-}
-
-}  // namespace
+#include "snapshot/Module1.h"
 
 std::string RunSs(const char* options) {
-    const std::string command = std::string("ss -H ") + options + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
+    FILE* pipe = popen((std::string("ss -H ") + options + " 2>/dev/null").c_str(), "r");
     if (!pipe) return {};
     std::string output;
     char chunk[4096];
@@ -70,18 +20,41 @@ std::string RunSs(const char* options) {
 }
 
 std::vector<TcpRow> RowsFromSsListing(std::string_view listing) {
+    // State, both queues, then the two ends; a line with an end that is not IPv4 does not match.
+    static const std::regex kLine(R"(\s*(\S+)\s+\d+\s+\d+\s+(?:\[::ffff:)?([\d.]+)\]?:(\d+|\*))"
+                                  R"(\s+(?:\[::ffff:)?([\d.]+)\]?:(\d+|\*)\s*)");
+    // ss's state names at the index of their platform state code.
+    static constexpr std::string_view kSsStates[] = {
+        "",           "UNCONN",     "LISTEN",     "SYN-SENT", "SYN-RECV", "ESTAB",
+        "FIN-WAIT-1", "FIN-WAIT-2", "CLOSE-WAIT", "CLOSING",  "LAST-ACK", "TIME-WAIT"};
     std::vector<TcpRow> rows;
     std::istringstream lines{std::string(listing)};
+    std::smatch field;
+    const auto address = [&](int i) {
+        return AddressField(ntohl(inet_addr(field.str(i).c_str())));
+    };
+    // ss writes port 0 as "*".
+    const auto port = [&](int i) {
+        return PortField(field[i] == "*" ? 0 : std::stoi(field.str(i)));
+    };
     for (std::string line; std::getline(lines, line);) {
-        std::istringstream fields(line);
-        std::string state, receiveQueue, sendQueue, local, remote;
-        if (!(fields >> state >> receiveQueue >> sendQueue >> local >> remote)) continue;
-        const auto localEnd = ParseEndpoint(local);
-        const auto remoteEnd = ParseEndpoint(remote);
-        if (!localEnd || !remoteEnd) continue;
-        rows.push_back({StateCode(state), localEnd->address, localEnd->port, remoteEnd->address,
-                        remoteEnd->port});
+        if (!std::regex_match(line, field, kLine)) continue;
+        const auto state = std::find(std::begin(kSsStates), std::end(kSsStates), field.str(1));
+        rows.push_back({state == std::end(kSsStates) ? 0 : int(state - std::begin(kSsStates)),
+                        address(2), port(3), address(4), port(5)});
     }
     SortIntoPlatformOrder(rows);
     return rows;
+}
+
+QStringList RowTexts(const std::vector<TcpRow>& rows) {
+    QStringList texts;
+    for (const TcpRow& row : rows)
+        texts << QStringLiteral("%1 %2:%3 %4:%5")
+                     .arg(QString::fromUtf8(StateName(row.state - 1)),
+                          QString::fromStdString(IpText(row.localAddress)))
+                     .arg(PortNumber(row.localPort))
+                     .arg(QString::fromStdString(IpText(row.remoteAddress)))
+                     .arg(PortNumber(row.remotePort));
+    return texts;
 }

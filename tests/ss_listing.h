@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,3 +16,6 @@ std::string RunSs(const char* options);
 // IPv4-mapped ([::ffff:127.0.0.2]:8443), in the platform's order. A state name ss has no
 // business printing gives state 0, so that a comparison shows it.
 std::vector<TcpRow> RowsFromSsListing(std::string_view listing);
+
+// Rows as "ESTAB 127.0.0.2:8080 127.0.0.3:40000", so that a failed comparison shows them.
+QStringList RowTexts(const std::vector<TcpRow>& rows);
