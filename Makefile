@@ -60,7 +60,8 @@ test-sanitize: setup
 	  -DCMAKE_BUILD_TYPE=Debug \
 	  "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 	cmake --build $(SANITIZE_BUILD)
-	cd $(SANITIZE_BUILD) && ctest --output-on-failure
+	cd $(SANITIZE_BUILD) && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure
 
 # libFuzzer targets over the parsers and checks, FUZZ_SECONDS each (60 by default); a finding
 # stops with an error and leaves the input that caused it in $(FUZZ_BUILD).

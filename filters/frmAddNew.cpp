@@ -11,8 +11,8 @@
 #include <utility>
 
 #include "app/design.h"
-#include "app/fixed_window.h"
 #include "app/desktop.h"
+#include "app/fixed_window.h"
 #include "app/single_window.h"
 #include "filters/Module2.h"
 #include "filters/frmFilter.h"
@@ -84,19 +84,25 @@ frmAddNew::frmAddNew(QWidget* parent) : KeptDialog(parent) {
     connect(Combo1, &QComboBox::activated, this, &frmAddNew::Combo1_Click);
     // Pasted text counts as typed, so it is checked on leaving the box too.
     connect(Text1, &QLineEdit::textEdited, this, [this] { SetEditedMark(true); });
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* from, QWidget* to) {
-        if (from != Text1) return;
-        enterPressed_ = false;
-        // "&Add Now" checks the value itself; checking on the way to it as well would show
-        // the same refusal twice. Focus leaving for another window (a message box, or this
-        // window being hidden) is no reason for a check.
-        if (to != nullptr && to != cmdAdd && to->window() == this && isVisible()) Text1_LostFocus();
-    });
+    focusWatch_ =
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget* from, QWidget* to) {
+            if (from != Text1) return;
+            enterPressed_ = false;
+            // "&Add Now" checks the value itself; checking on the way to it as well would show
+            // the same refusal twice. Focus leaving for another window (a message box, or this
+            // window being hidden) is no reason for a check.
+            if (to != nullptr && to != cmdAdd && to->window() == this && isVisible())
+                Text1_LostFocus();
+        });
     // Esc hides the window whichever control has the focus.
     new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &frmAddNew::cmdCancel_Click);
 
     Form_Load();
 }
+
+// The base class moves the focus away while it tears the controls down; by then this window's
+// part is gone, so it must no longer hear of it.
+frmAddNew::~frmAddNew() { disconnect(focusWatch_); }
 
 void frmAddNew::Form_Load() {
     for (FilterKind kind = 0; kind < FilterKinds::Count; ++kind)

@@ -16,6 +16,7 @@ class frmAddNew : public KeptDialog {
     Q_OBJECT
 public:
     explicit frmAddNew(QWidget* parent = nullptr);
+    ~frmAddNew() override;
 
     QAbstractButton* cmdAdd = nullptr;
     QLineEdit* Text1 = nullptr;
@@ -42,4 +43,5 @@ private:
 
     // Whether Text1 saw the press of the Enter key now being released.
     bool enterPressed_ = false;
+    QMetaObject::Connection focusWatch_;
 };
