@@ -1,7 +1,6 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 #include "app/frmMain.h"
 #include "app/real_desktop.h"
@@ -28,7 +27,7 @@ void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString& m
     std::fprintf(stderr, "korvane-sockview: cannot open the display: %s\n",
                  reason.toLocal8Bit().constData());
     std::fflush(stderr);
-    _exit(1);
+    std::_Exit(1);
 }
 
 }  // namespace
