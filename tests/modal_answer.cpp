@@ -4,7 +4,6 @@
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
-#include <QWidget>
 
 void AnswerModal(const std::function<void()>& open, const std::function<void()>& answer) {
     QTimer::singleShot(0, [answer] {
