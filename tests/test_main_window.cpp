@@ -52,7 +52,6 @@ private slots:
         QCOMPARE(Cells(window, 3), (QStringList{"10.0.0.6", "1", "10.0.0.7", "2", "UNDEFINED"}));
         QVERIFY(window.windowTitle().startsWith("Korvane Sockview - Sockview status as of: "));
         QVERIFY2(window.windowTitle().endsWith(" - 4 shown, 4 hidden"), qPrintable(window.windowTitle()));
-        QCOMPARE(window.ListView1->model()->headerData(4, Qt::Horizontal).toString(), "Status");
         QVERIFY(desktop.messages.empty());
     }
 
@@ -71,11 +70,6 @@ private slots:
         QCOMPARE(ListedRows(window), 2);
         QCOMPARE(Cells(window, 1)[0], "127.0.0.1");
 
-        // A connection closed in between is gone from the next snapshot.
-        desktop.table.rows.pop_back();
-        window.cmdRefresh->click();
-        QCOMPARE(ListedRows(window), 1);
-        QCOMPARE(desktop.tableReads, 5);
     }
 
     void everyRowIsListed() {
@@ -97,10 +91,6 @@ private slots:
                  qPrintable(window.windowTitle()));
         QVERIFY(desktop.messages.empty());
 
-        // An empty but readable table is simply empty.
-        desktop.table = {};
-        window.cmdRefresh->click();
-        QVERIFY(window.windowTitle().endsWith(" - 0 shown, 0 hidden"));
     }
 
     void refreshAskedForDuringARefreshIsIgnored() {
