@@ -6,11 +6,11 @@
 namespace {
 
 class ClickFilter : public QObject {
-  public:
+public:
     ClickFilter(QWidget* widget, std::function<void()> action)
         : QObject(widget), widget_(widget), action_(std::move(action)) {}
 
-  protected:
+protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched != widget_) return false;
         switch (event->type()) {
@@ -31,7 +31,7 @@ class ClickFilter : public QObject {
         }
     }
 
-  private:
+private:
     QWidget* widget_;
     std::function<void()> action_;
 };

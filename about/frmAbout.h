@@ -10,7 +10,7 @@ class QLabel;
 // page. Shown modally; a click on any of its texts hides it, its close box discards it.
 class frmAbout : public KeptDialog {
     Q_OBJECT
-  public:
+public:
     explicit frmAbout(QWidget* parent = nullptr);
 
     std::array<QLabel*, 4> lbl{};
@@ -19,10 +19,10 @@ class frmAbout : public KeptDialog {
     void lbl_Click(int Index);
     void lblLink_Click();
 
-  protected:
+protected:
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
-  private:
+private:
     void Form_Load();
 };

@@ -9,7 +9,7 @@ class QLabel;
 // a click on the portrait, the lines or the background hides it.
 class frmAboutProgrammer : public QWidget {
     Q_OBJECT
-  public:
+public:
     explicit frmAboutProgrammer(QWidget* parent = nullptr);
 
     QLabel* Image2 = nullptr;
@@ -21,6 +21,6 @@ class frmAboutProgrammer : public QWidget {
     void Image1_Click();
     void lblLabel_Click(int Index);
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
 };

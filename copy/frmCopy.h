@@ -16,7 +16,7 @@ class QGroupBox;
 // text. Modeless; its buttons hide it, its close box discards it.
 class frmCopy : public QWidget {
     Q_OBJECT
-  public:
+public:
     explicit frmCopy(QWidget* parent = nullptr);
 
     QAbstractButton* cmdCopy = nullptr;
@@ -30,6 +30,6 @@ class frmCopy : public QWidget {
     void cmdCopy_Click();
     void cmdClose_Click();
 
-  private:
+private:
     QPointer<const QAbstractItemModel> list_;
 };

@@ -11,7 +11,7 @@ namespace {
 
 // Reads the fields of one line from left to right; every step fails on anything unexpected.
 class LineReader {
-  public:
+public:
     explicit LineReader(std::string_view line) : rest_(line) {}
 
     bool Spaces() {
@@ -47,7 +47,7 @@ class LineReader {
 
     bool AtFieldEnd() const { return rest_.empty() || rest_.front() == ' '; }
 
-  private:
+private:
     static int HexDigit(char c) {
         if (c >= '0' && c <= '9') return c - '0';
         if (c >= 'A' && c <= 'F') return c - 'A' + 10;

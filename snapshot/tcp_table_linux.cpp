@@ -31,7 +31,7 @@ constexpr timeval ReplyTimeout = {5, 0};
 std::string ErrnoText(int error) { return std::strerror(error); }
 
 class FileDescriptor {
-  public:
+public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor() {
         if (fd_ >= 0) close(fd_);
@@ -40,7 +40,7 @@ class FileDescriptor {
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return fd_; }
 
-  private:
+private:
     int fd_;
 };
 
