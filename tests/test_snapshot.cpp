@@ -10,7 +10,6 @@
 #include <cstring>
 #include <random>
 
-#include "snapshot/Module1.h"
 #include "snapshot/netlink_reply.h"
 #include "snapshot/proc_net_tcp.h"
 #include "ss_listing.h"
@@ -34,10 +33,15 @@ QByteArray Patched(QByteArray bytes, qsizetype at, std::uint32_t value) {
     return bytes;
 }
 
-DatagramResult Parse(const QByteArray& datagram, const DumpIdentity& id,
-                     std::vector<TcpRow>& rows) {
-    return ParseInetDiagDatagram(std::as_bytes(std::span(datagram.data(), datagram.size())), id,
-                                 rows);
+// A parse as one line: how it ended, the rows read, the kernel's errno, why it failed.
+QString Parse(const QByteArray& datagram, const DumpIdentity& id, std::vector<TcpRow>& rows) {
+    const auto result =
+        ParseInetDiagDatagram(std::as_bytes(std::span(datagram.data(), datagram.size())), id, rows);
+    const char* const ends[] = {"more", "done", "failed"};
+    return QString("%1 %2 %3 %4")
+        .arg(ends[int(result.status)], QString::number(rows.size()),
+             QString::number(result.kernelError), QString::fromStdString(result.failure))
+        .trimmed();
 }
 
 // A recorded dump: its sequence number and port id, then each datagram behind its length.
@@ -60,39 +64,33 @@ QByteArray Message(std::uint16_t type, const DumpIdentity& id, int value, qsizet
 
 }  // namespace
 
-Q_DECLARE_METATYPE(DumpStatus)
-
 class SnapshotTest : public QObject {
     Q_OBJECT
 
-  private slots:
-    void decoders() {
-        QCOMPARE(QString::fromStdString(IpText({127, 0, 0, 1})), "127.0.0.1");
-        QCOMPARE(QString::fromStdString(IpText({255, 255, 255, 255})), "255.255.255.255");
-        // Above 32767, and the last two bytes are not read.
-        QCOMPARE(int(PortNumber({0xC0, 0x01, 0xFF, 0xFF})), 49153);
-        QStringList names;
-        for (std::int64_t index : {-1, 1, 4, 12}) names << QString::fromUtf8(StateName(index));
-        QCOMPARE(names, QStringList({"UNDEFINED", "LISTEN", "ESTAB", "UNDEFINED"}));
-        // Linux numbers its states from ESTABLISHED (1) to NEW_SYN_RECV (12) and BOUND_INACTIVE.
+private slots:
+    // Linux numbers its states from ESTABLISHED (1) to NEW_SYN_RECV (12) and BOUND_INACTIVE.
+    void linuxStates() {
         QList<int> codes;
-        for (unsigned state : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 255})
+        for (unsigned state : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 255})
             codes << StateCodeFromLinux(state);
-        QCOMPARE(codes, QList<int>({0, 5, 3, 4, 6, 7, 11, 1, 8, 10, 2, 9, 4, 0, 0, 0}));
+        QCOMPARE(codes, QList<int>({0, 5, 3, 4, 6, 7, 11, 1, 8, 10, 2, 9, 4, 0, 0}));
     }
 
+    // Also the row texts: a state out of range, a port's two unread bytes set.
     void platformOrder() {
         std::vector<TcpRow> rows = {
-            Row(5, "200.0.0.1", 80, "10.0.0.1", 1),          Row(5, "10.0.0.1", 256, "0.0.0.0", 0),
+            Row(13, "200.0.0.1", 80, "10.0.0.1", 1),         Row(5, "10.0.0.1", 256, "0.0.0.0", 0),
             Row(5, "10.0.0.1", 255, "9.9.9.9", 9),           Row(5, "10.0.0.1", 255, "9.9.9.9", 8),
             Row(2, "10.0.0.1", 255, "9.9.9.9", 8),  // the same connection again
             Row(5, "10.0.0.1", 255, "8.255.255.255", 65535),
         };
+        rows[3].remotePort[2] = rows[3].remotePort[3] = 0xFF;
         SortIntoPlatformOrder(rows);
-        QCOMPARE(RowTexts(rows),
-                 QStringList({"ESTAB 10.0.0.1:255 8.255.255.255:65535",
-                              "ESTAB 10.0.0.1:255 9.9.9.9:8", "ESTAB 10.0.0.1:255 9.9.9.9:9",
-                              "ESTAB 10.0.0.1:256 0.0.0.0:0", "ESTAB 200.0.0.1:80 10.0.0.1:1"}));
+        QCOMPARE(
+            RowTexts(rows),
+            QStringList({"ESTAB 10.0.0.1:255 8.255.255.255:65535", "ESTAB 10.0.0.1:255 9.9.9.9:8",
+                         "ESTAB 10.0.0.1:255 9.9.9.9:9", "ESTAB 10.0.0.1:256 0.0.0.0:0",
+                         "UNDEFINED 200.0.0.1:80 10.0.0.1:1"}));
     }
 
     // Large tables take another sorting path, with the same result.
@@ -121,7 +119,7 @@ class SnapshotTest : public QObject {
         std::vector<TcpRow> netlink, proc;
         for (const auto& [id, bytes] :
              {LoadDump("inet_diag_tcp4.bin", AF_INET), LoadDump("inet_diag_tcp6.bin", AF_INET6)})
-            QCOMPARE(Parse(bytes, id, netlink).status, DumpStatus::Done);
+            QVERIFY(Parse(bytes, id, netlink).startsWith("done"));
         ParseProcNetTcp(ReadData("proc_net_tcp.txt").toStdString(), ProcTcpFile::Tcp, proc);
         ParseProcNetTcp(ReadData("proc_net_tcp6.txt").toStdString(), ProcTcpFile::Tcp6, proc);
         SortIntoPlatformOrder(netlink);
@@ -131,50 +129,38 @@ class SnapshotTest : public QObject {
     }
 
     // Each case changes the first datagram of the recorded IPv4 dump: 30 sockets, no end yet.
+    // The outcome reads: how the parse ended, the rows read, the kernel's errno, why it failed.
     void brokenNetlinkDatagram_data() {
         const auto [id, bytes] = LoadDump("inet_diag_tcp4.bin", AF_INET);
         const QByteArray first = bytes.left(3720);
         const int second = 124;  // where the second message starts
+        const QString malformed = "failed 0 0 malformed inet_diag message";
         QTest::addColumn<QByteArray>("datagram");
-        QTest::addColumn<DumpStatus>("status");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<QString>("failure");
-        QTest::addColumn<int>("kernelError");
-        QTest::newRow("no end yet") << first << DumpStatus::More << 30 << "" << 0;
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("no end yet") << first << "more 30 0";
         QTest::newRow("other sequence, then done")
-            << Patched(first, 8, id.sequence + 1) + Message(NLMSG_DONE, id, 0) << DumpStatus::Done
-            << 29 << "" << 0;
+            << Patched(first, 8, id.sequence + 1) + Message(NLMSG_DONE, id, 0) << "done 29 0";
         QTest::newRow("sent as from the kernel, not to us")
-            << Patched(first, second + 12, 0) << DumpStatus::More << 29 << "" << 0;
+            << Patched(first, second + 12, 0) << "more 29 0";
         QTest::newRow("refused") << first.left(second) + Message(NLMSG_ERROR, id, -EPERM, 20)
-                                 << DumpStatus::Failed << 1 << "Operation not permitted" << EPERM;
+                                 << QString("failed 1 %1 Operation not permitted").arg(EPERM);
         QTest::newRow("dump broken off in the kernel")
-            << Message(NLMSG_DONE, id, -ENOBUFS) << DumpStatus::Failed << 0
-            << "No buffer space available" << ENOBUFS;
+            << Message(NLMSG_DONE, id, -ENOBUFS)
+            << QString("failed 0 %1 No buffer space available").arg(ENOBUFS);
         QTest::newRow("interrupted")
             << Patched(first, second + 4, Word(first, second + 4) | NLM_F_DUMP_INTR << 16)
-            << DumpStatus::Failed << 1 << "the connection table changed during the dump" << 0;
+            << "failed 1 0 the connection table changed during the dump";
         QTest::newRow("socket of the other family")
-            << Patched(first.left(second), 16, AF_INET6) << DumpStatus::Failed << 0
-            << "malformed inet_diag message" << 0;
+            << Patched(first.left(second), 16, AF_INET6) << malformed;
         QTest::newRow("socket message too short")
-            << Message(SOCK_DIAG_BY_FAMILY, id, 0, 71) << DumpStatus::Failed << 0
-            << "malformed inet_diag message" << 0;
-        QTest::newRow("length inside the header") << Patched(first, 0, 8) << DumpStatus::Failed << 0
-                                                  << "netlink message length out of bounds" << 0;
+            << Message(SOCK_DIAG_BY_FAMILY, id, 0, 71) << malformed;
+        QTest::newRow("length inside the header")
+            << Patched(first, 0, 8) << "failed 0 0 netlink message length out of bounds";
     }
     void brokenNetlinkDatagram() {
         QFETCH(QByteArray, datagram);
-        QFETCH(DumpStatus, status);
-        QFETCH(int, rows);
-        QFETCH(QString, failure);
-        QFETCH(int, kernelError);
-        std::vector<TcpRow> parsed;
-        const auto result = Parse(datagram, LoadDump("inet_diag_tcp4.bin", AF_INET).first, parsed);
-        QCOMPARE(result.status, status);
-        QCOMPARE(int(parsed.size()), rows);
-        QCOMPARE(QString::fromStdString(result.failure), failure);
-        QCOMPARE(result.kernelError, kernelError);
+        std::vector<TcpRow> rows;
+        QTEST(Parse(datagram, LoadDump("inet_diag_tcp4.bin", AF_INET).first, rows), "outcome");
     }
 
     // Wherever a datagram is cut, the rows read are those of the whole messages in front of the
@@ -182,34 +168,33 @@ class SnapshotTest : public QObject {
     void everyCutFailsCleanly() {
         const auto [id, whole] = LoadDump("inet_diag_tcp6.bin", AF_INET6);
         std::vector<TcpRow> all;
-        QCOMPARE(Parse(whole, id, all).status, DumpStatus::Done);
+        QVERIFY(Parse(whole, id, all).startsWith("done"));
         for (qsizetype cut = 1; cut < whole.size(); ++cut) {
             std::vector<TcpRow> rows;
-            QVERIFY(Parse(whole.left(cut), id, rows).status != DumpStatus::Done);
+            QVERIFY(!Parse(whole.left(cut), id, rows).startsWith("done"));
             QVERIFY(rows.size() <= all.size());
             QVERIFY(std::equal(rows.begin(), rows.end(), all.begin(), SameConnection));
         }
     }
 
+    // Broken tcp lines, a socket only bound, and tcp6 sockets with one end IPv4-mapped and the
+    // other plain IPv6 (as a little-endian host prints ::ffff:127.0.0.2 and ::1); the recorded
+    // tables cover the rest of tcp6.
     void procLines() {
-        const std::string tcp =
+        const std::string mapped = "0000000000000000FFFF00000200007F:20FB ",
+                          ipv6 = "00000000000000000000000001000000:B60D ";
+        std::vector<TcpRow> rows;
+        ParseProcNetTcp("0: " + mapped + ipv6 + "01\n1: " + ipv6 + mapped + "01\n",
+                        ProcTcpFile::Tcp6, rows);
+        ParseProcNetTcp(
             "   0: 200007F:1F90 00000000:0000 0A\n"    // address too short
             "   1: 0200007F:1F90 00000000:0000 0A0\n"  // state too long
             "   2: 0200007F:1F90 00000000:0000\n"
             "   3 0200007F:1F90 00000000:0000 0A\n"
             "   4: 0200007F:1F91 00000000:0000 0D\n"  // only bound
-            "   5: 0200007F:1F90 00000000:0000 01 00000000:00000000 00:00000000\n";
-        // ::ffff:127.0.0.2, ::ffff:127.0.0.3 and ::1 as tcp6 prints them on a little-endian host.
-        const std::string mapped2 = "0000000000000000FFFF00000200007F:20FB ",
-                          mapped3 = "0000000000000000FFFF00000300007F:B60D ",
-                          ipv6 = "00000000000000000000000001000000:B60D ";
-        const std::string tcp6 = "   0: " + mapped2 + mapped3 + "01\n   1: " + mapped2 + ipv6 +
-                                 "01\n   2: " + ipv6 + mapped3 + "01\n";
-        std::vector<TcpRow> rows;
-        ParseProcNetTcp(tcp, ProcTcpFile::Tcp, rows);
-        ParseProcNetTcp(tcp6, ProcTcpFile::Tcp6, rows);
-        QCOMPARE(RowTexts(rows), QStringList({"ESTAB 127.0.0.2:8080 0.0.0.0:0",
-                                              "ESTAB 127.0.0.2:8443 127.0.0.3:46605"}));
+            "   5: 0200007F:1F90 00000000:0000 01 00000000:00000000 00:00000000\n",
+            ProcTcpFile::Tcp, rows);
+        QCOMPARE(RowTexts(rows), QStringList{"ESTAB 127.0.0.2:8080 0.0.0.0:0"});
     }
 };
 
