@@ -24,8 +24,6 @@
 
 namespace {
 
-QString ClipboardText() { return QGuiApplication::clipboard()->text(); }
-
 frmCopy& OpenCopy(frmMain& main) {
     main.cmdCopy->click();
     return *ExistingInstance<frmCopy>();
@@ -68,22 +66,22 @@ private slots:
     // One window through a session: the list as it is at the press, no column chosen, a
     // clipboard that another program takes back at once (as an X11 owner can), then reopening.
     void copyWindowSession() {
+        QClipboard* clipboard = QGuiApplication::clipboard();
         frmMain main;
         frmCopy& copy = OpenCopy(main);  // while the list is still empty
         desktop.table.rows = {Row(8, "10.0.0.6", 22, "10.0.0.20", 50123)};
         main.cmdRefresh->click();
         copy.Checks[3]->click();
         QTest::mouseClick(copy.cmdCopy, Qt::LeftButton);
-        QCOMPARE(ClipboardText(), "10.0.0.6\t10.0.0.20\t50123\t\r\n");
+        QCOMPARE(clipboard->text(), "10.0.0.6\t10.0.0.20\t50123\t\r\n");
         LastMessageIs("The selected item(s) have been copied to clipboard.",
                       MessageIcon::Information);
 
         for (const int column : {0, 2, 3}) copy.Checks[column]->click();
         QTest::mouseClick(copy.cmdCopy, Qt::LeftButton);
         LastMessageIs("You must choost at-least one item to be copied.", MessageIcon::Critical);
-        QCOMPARE(ClipboardText(), "10.0.0.6\t10.0.0.20\t50123\t\r\n");
+        QCOMPARE(clipboard->text(), "10.0.0.6\t10.0.0.20\t50123\t\r\n");
 
-        QClipboard* clipboard = QGuiApplication::clipboard();
         const auto takeBack = [clipboard] { clipboard->setText("another program's text"); };
         connect(clipboard, &QClipboard::dataChanged, this, takeBack, Qt::SingleShotConnection);
         copy.Checks[0]->click();
