@@ -9,27 +9,8 @@ holder=$2
 
 source "$(dirname "$0")/x11_session.sh"
 require_tools Xvfb xdotool xclip unshare ip ss python3
-
-# Everything below runs in a network namespace of its own, where the only connections are the
-# holder's, on loopback.
-if [[ -z ${COPY_X11_INSIDE:-} ]]; then
-    namespace=(unshare -n)
-    [[ $(id -u) == 0 ]] || namespace=(unshare -rn)
-    if ! "${namespace[@]}" true 2>/dev/null; then
-        if [[ ${CI:-} == true ]]; then echo "FAIL: cannot make a network namespace"; exit 1; fi
-        echo "SKIP: this user cannot make a network namespace"; exit 77
-    fi
-    COPY_X11_INSIDE=1 exec "${namespace[@]}" "$0" "$@"
-fi
-
-work=$(mktemp -d)
-xvfb_pid= program_pid= holder_pid=
-cleanup() {
-    for pid in $program_pid $holder_pid $xvfb_pid; do kill "$pid" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+reexec_in_own_network_namespace "$@"
+begin_session
 fail() { echo "FAIL: $*"; [[ -s $work/program.log ]] && sed 's/^/  program: /' "$work/program.log"; exit 1; }
 
 ip link set lo up || fail "cannot bring up the loopback interface"

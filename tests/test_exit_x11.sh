@@ -7,14 +7,7 @@ page=https://www.korvane.example/sockview
 source "$(dirname "$0")/x11_session.sh"
 require_tools Xvfb xdotool unshare
 
-work=$(mktemp -d)
-xvfb_pid= program_pid=
-cleanup() {
-    for pid in $program_pid $xvfb_pid; do kill "$pid" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+begin_session
 fail() { echo "FAIL: $*"; [[ -s $work/program.log ]] && sed 's/^/  program: /' "$work/program.log"; exit 1; }
 
 start_xvfb || fail "Xvfb did not start: $(cat "$work/xvfb.log")"

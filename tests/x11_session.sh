@@ -1,5 +1,5 @@
 # Shell functions for driving the program on a private X server (Xvfb) from outside, as a user's
-# keyboard would. Source it; it expects $work, a scratch directory that the caller removes.
+# keyboard would. Source it, then call begin_session for the scratch directory $work.
 
 # Skips the test (status 77) when one of the tools is missing; in CI that is a failure instead.
 require_tools() {
@@ -9,6 +9,32 @@ require_tools() {
             echo "SKIP: $tool is not installed (make setup installs it)"; exit 77
         fi
     done
+}
+
+# Runs the calling script again, once, inside a network namespace of its own, where the only
+# connections are those it opens on loopback. Pass the script's arguments.
+reexec_in_own_network_namespace() {
+    [[ -n ${IN_OWN_NETWORK_NAMESPACE:-} ]] && return 0
+    local namespace=(unshare -n)
+    [[ $(id -u) == 0 ]] || namespace=(unshare -rn)
+    if ! "${namespace[@]}" true 2>/dev/null; then
+        if [[ ${CI:-} == true ]]; then echo "FAIL: cannot make a network namespace"; exit 1; fi
+        echo "SKIP: this user cannot make a network namespace"; exit 77
+    fi
+    IN_OWN_NETWORK_NAMESPACE=1 exec "${namespace[@]}" "$0" "$@"
+}
+
+# Makes the scratch directory $work; on exit, ends Xvfb, the program and the connection holder
+# (whichever were started) and removes it.
+begin_session() {
+    work=$(mktemp -d)
+    xvfb_pid= program_pid= holder_pid=
+    trap end_session EXIT
+}
+end_session() {
+    for pid in $program_pid $holder_pid $xvfb_pid; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
 }
 
 # Polls a condition for at most about ten seconds.

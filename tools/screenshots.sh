@@ -11,22 +11,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 program=${1:-$root/build/app/korvane-sockview}
 out=${2:-$root/docs/screenshots}
 
-if [[ -z ${SCREENSHOTS_INSIDE:-} ]]; then
-    namespace=(unshare -n)
-    [[ $(id -u) == 0 ]] || namespace=(unshare -rn)
-    SCREENSHOTS_INSIDE=1 exec "${namespace[@]}" "$0" "$program" "$out"
-fi
-
-work=$(mktemp -d)
-xvfb_pid= program_pid= holder_pid=
-cleanup() {
-    for pid in $program_pid $holder_pid $xvfb_pid; do kill "$pid" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "screenshots: $*" >&2; exit 1; }
 source "$root/tests/x11_session.sh"
+reexec_in_own_network_namespace "$program" "$out"
+begin_session
+fail() { echo "screenshots: $*" >&2; exit 1; }
 
 # Saves a window's picture, with 256 colours at most to keep the file small.
 shoot() {
@@ -42,7 +30,7 @@ click_at() {  # window, x, y in the window's client area
 
 mkdir -p "$out"
 ip link set lo up || fail "cannot bring up the loopback interface"
-python3 "$root/tests/windows/hold_loopback_connections.py" "$work/held" &
+python3 "$root/tests/hold_loopback_connections.py" "$work/held" &
 holder_pid=$!
 within_10s test -e "$work/held" || fail "the loopback connections were not set up"
 
