@@ -152,18 +152,13 @@ void frmMain::cmdFilter_Click() { SingleInstance<frmFilter>().exec(); }
 void frmMain::cmdCopy_Click() {
     frmCopy& window = SingleInstance<frmCopy>();
     window.ReadListFrom(&model_);
-    window.show();
-    window.raise();
-    window.activateWindow();
+    ShowModeless(window);
 }
 
 // The About Programmer window follows once the About window is left.
 void frmMain::cmdAbout_Click() {
     SingleInstance<frmAbout>().exec();
-    frmAboutProgrammer& programmer = SingleInstance<frmAboutProgrammer>();
-    programmer.show();
-    programmer.raise();
-    programmer.activateWindow();
+    ShowModeless(SingleInstance<frmAboutProgrammer>());
 }
 
 void frmMain::cmdClose_Click() { ExitSequence(); }

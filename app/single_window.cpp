@@ -14,6 +14,12 @@ void single_window_detail::Track(QWidget* window) {
     Tracked().append(window);
 }
 
+void ShowModeless(QWidget& window) {
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
 void DestroySecondaryWindows() {
     for (const QPointer<QWidget>& window : std::as_const(Tracked())) delete window.data();
     Tracked().clear();

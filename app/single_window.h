@@ -29,5 +29,8 @@ Window* ExistingInstance() {
     return single_window_detail::instance<Window>.data();
 }
 
+// Shows a modeless window, or brings it to the front when it is shown already.
+void ShowModeless(QWidget& window);
+
 // Destroys every secondary window; they must not outlive the application object.
 void DestroySecondaryWindows();
