@@ -13,10 +13,6 @@
 
 namespace {
 
-QString FromView(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 const QColor kRust(192, 64, 0);
 
 }  // namespace

@@ -19,6 +19,10 @@ void SubstituteDialogFaces() {
 
 }  // namespace
 
+QString FromView(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 QFont DesignFont(const QString& family, double pointSize, FontStyle style) {
     SubstituteDialogFaces();
     QFont font(family);

@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QRect>
 #include <QString>
+#include <string_view>
 
 class QAbstractButton;
 class QLabel;
@@ -23,6 +24,9 @@ struct FontStyle {
     bool italic = false;
     bool underline = false;
 };
+
+// Text from the core, which speaks UTF-8.
+QString FromView(std::string_view text);
 
 // Asks for a face by name; fontconfig picks the nearest installed one.
 QFont DesignFont(const QString& family, double pointSize, FontStyle style = {});

@@ -56,7 +56,7 @@ bool IsCharacterKey(const QKeyEvent& key) {
 }  // namespace
 
 frmAddNew::frmAddNew(QWidget* parent) : KeptDialog(parent) {
-    SetUpWindow(this, QString::fromUtf8(kCaption.data(), kCaption.size()), 6330, 1575,
+    SetUpWindow(this, FromView(kCaption), 6330, 1575,
                 QColor(255, 255, 192));
     FixWindowFrame(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/addnew.svg")));

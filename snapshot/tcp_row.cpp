@@ -6,32 +6,19 @@
 
 std::int32_t StateCodeFromLinux(unsigned linuxState) {
     switch (linuxState) {
-        case 1:
-            return TcpState::Established;
-        case 2:
-            return TcpState::SynSent;
-        case 3:
-            return TcpState::SynReceived;  // SYN_RECV
-        case 4:
-            return TcpState::FinWait1;
-        case 5:
-            return TcpState::FinWait2;
-        case 6:
-            return TcpState::TimeWait;
-        case 7:
-            return TcpState::Closed;
-        case 8:
-            return TcpState::CloseWait;
-        case 9:
-            return TcpState::LastAck;
-        case 10:
-            return TcpState::Listen;
-        case 11:
-            return TcpState::Closing;
-        case 12:
-            return TcpState::SynReceived;  // NEW_SYN_RECV: a request socket
-        default:
-            return 0;
+        case 1: return TcpState::Established;
+        case 2: return TcpState::SynSent;
+        case 3: return TcpState::SynReceived;  // SYN_RECV
+        case 4: return TcpState::FinWait1;
+        case 5: return TcpState::FinWait2;
+        case 6: return TcpState::TimeWait;
+        case 7: return TcpState::Closed;
+        case 8: return TcpState::CloseWait;
+        case 9: return TcpState::LastAck;
+        case 10: return TcpState::Listen;
+        case 11: return TcpState::Closing;
+        case 12: return TcpState::SynReceived;  // NEW_SYN_RECV: a request socket
+        default: return 0;
     }
 }
 
