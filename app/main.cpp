@@ -1,17 +1,14 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
-#include "app/frmMain.h"
-#include "app/real_desktop.h"
-#include "app/single_window.h"
+#include "display.h"
+#include "frmMain.h"
+#include "real_desktop.h"
+#include "tcp_table.h"
 
 namespace {
-
-bool Set(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0';
-}
 
 QString firstStartupWarning;
 
@@ -33,20 +30,30 @@ void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString& m
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (!Set("QT_QPA_PLATFORM") && !Set("DISPLAY") && !Set("WAYLAND_DISPLAY")) {
-        std::fputs("korvane-sockview: no display to show the window on (DISPLAY is not set)\n",
-                   stderr);
-        return 1;
+    std::vector<char*> arguments(argv, argv + argc);
+    switch (DisplayChoiceHere()) {
+        case DisplayChoice::None:
+            std::fputs("korvane-sockview: no display to show the window on (DISPLAY is not set)\n",
+                       stderr);
+            return 1;
+        case DisplayChoice::X11:
+            // As an argument rather than in the environment, so that the browser opened on exit
+            // does not inherit it.
+            for (const char* argument : {"-platform", "xcb"})
+                arguments.push_back(const_cast<char*>(argument));
+            break;
+        case DisplayChoice::AsGiven: break;
     }
+    arguments.push_back(nullptr);
+    int count = static_cast<int>(arguments.size()) - 1;
+
     const QtMessageHandler defaultHandler = qInstallMessageHandler(StartupMessages);
-    QApplication app(argc, argv);
+    QApplication app(count, arguments.data());
     qInstallMessageHandler(defaultHandler);
 
     RealDesktop desktop;
     InstallDesktop(desktop);
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &DestroySecondaryWindows);
-
-    frmMain window;
+    frmMain window(&GetTcpTable);
     window.show();
     return app.exec();
 }

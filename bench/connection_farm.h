@@ -1,7 +1,8 @@
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+
+#include <string>
 #include <vector>
 
 // Holds a number of established loopback connections open in child processes, so the table

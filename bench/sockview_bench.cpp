@@ -1,6 +1,7 @@
 // Measures the snapshot and a full refresh of the main window against `ss -tan4` on the same
 // table, and the memory the list holds per listed row. Run as root: it makes its own network
 // namespace. Usage: sockview-bench [connections ...]
+#include <fcntl.h>
 #include <malloc.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -9,15 +10,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "app/frmMain.h"
-#include "app/real_desktop.h"
-#include "bench/connection_farm.h"
-#include "snapshot/tcp_table.h"
+#include "connection_farm.h"
+#include "frmMain.h"
+#include "tcp_table.h"
 
 extern char** environ;
 
@@ -42,8 +41,7 @@ void RunSs() {
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     char* argv[] = {const_cast<char*>("ss"), const_cast<char*>("-tan4"), nullptr};
     pid_t pid = 0;
-    if (posix_spawnp(&pid, "ss", &actions, nullptr, argv, environ) == 0)
-        waitpid(pid, nullptr, 0);
+    if (posix_spawnp(&pid, "ss", &actions, nullptr, argv, environ) == 0) waitpid(pid, nullptr, 0);
     posix_spawn_file_actions_destroy(&actions);
 }
 
@@ -52,24 +50,17 @@ std::size_t HeapInUse() {
     return info.uordblks + info.hblkhd;
 }
 
-// The real desktop, with a switch that empties the table so the list's own memory can be told
-// apart from everything else.
-class BenchDesktop : public RealDesktop {
-public:
-    bool empty = false;
-    TcpTable ReadTcpTable() override { return empty ? TcpTable{} : RealDesktop::ReadTcpTable(); }
-};
-
 // What a list that has never held rows grows by when it takes the table, per listed row: the
-// model's rows and everything the view keeps for them.
-std::size_t ListBytesPerRow(BenchDesktop& desktop) {
-    desktop.empty = true;
-    frmMain window;
+// model's rows and everything the view keeps for them. The first refresh reads an empty table,
+// so the list's own memory can be told apart from everything else.
+std::size_t ListBytesPerRow() {
+    bool empty = true;
+    frmMain window([&empty] { return empty ? TcpTable{} : GetTcpTable(); });
     window.show();
     QCoreApplication::processEvents();
     malloc_trim(0);
     const std::size_t before = HeapInUse();
-    desktop.empty = false;
+    empty = false;
     window.cmdRefresh_Click();
     QCoreApplication::processEvents();
     malloc_trim(0);
@@ -87,14 +78,13 @@ int main(int argc, char* argv[]) {
 
     std::string why;
     if (!EnterBenchNamespace(&why)) {
-        std::fprintf(stderr, "sockview-bench: needs root and network namespaces: %s\n", why.c_str());
+        std::fprintf(stderr, "sockview-bench: needs root and network namespaces: %s\n",
+                     why.c_str());
         return 1;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    BenchDesktop desktop;
-    InstallDesktop(desktop);
-    frmMain window;
+    frmMain window(&GetTcpTable);
     window.show();
 
     std::vector<std::string> results;
@@ -112,12 +102,13 @@ int main(int argc, char* argv[]) {
             ss.push_back(Seconds(RunSs));
         }
         const std::size_t listed = static_cast<std::size_t>(window.connections().rowCount());
-        const std::size_t bytesPerRow = ListBytesPerRow(desktop);
+        const std::size_t bytesPerRow = ListBytesPerRow();
 
         const double a = Median(snapshot), b = Median(refresh), c = Median(ss);
-        std::printf("connections=%d rows=%zu listed=%zu  snapshot %.1f ms  refresh %.1f ms  "
-                    "ss -tan4 %.1f ms  (median of %d)\n",
-                    count, rows, listed, a * 1e3, b * 1e3, c * 1e3, kRuns);
+        std::printf(
+            "connections=%d rows=%zu listed=%zu  snapshot %.1f ms  refresh %.1f ms  "
+            "ss -tan4 %.1f ms  (median of %d)\n",
+            count, rows, listed, a * 1e3, b * 1e3, c * 1e3, kRuns);
         char line[200];
         std::snprintf(line, sizeof line,
                       "RESULT connections=%d rows=%zu snapshot_ratio=%.2f refresh_ratio=%.2f "

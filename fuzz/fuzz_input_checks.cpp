@@ -3,9 +3,9 @@
 #include <charconv>
 #include <string>
 
-#include "filters/Module2.h"
-#include "filters/input_checks.h"
-#include "snapshot/Module1.h"
+#include "Module1.h"
+#include "Module2.h"
+#include "input_checks.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // spaces around it.
 #include <string_view>
 
-#include "filters/Module2.h"
+#include "Module2.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

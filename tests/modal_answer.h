@@ -3,7 +3,7 @@
 #include <QWidgetList>
 #include <functional>
 
-#include "app/single_window.h"
+#include "single_window.h"
 
 // Runs answer inside the modal loop that open starts, from a zero-delay timer. A modal window
 // that answer leaves open is hidden afterwards, so that a failed check ends the test instead of

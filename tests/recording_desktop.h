@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/desktop.h"
+#include "desktop.h"
 
 // A desktop for tests: serves the table the test gave it and records every message and every
 // web page instead of showing or opening them.

@@ -7,7 +7,7 @@
 #include <regex>
 #include <sstream>
 
-#include "snapshot/Module1.h"
+#include "Module1.h"
 
 std::string RunSs(const char* options) {
     FILE* pipe = popen((std::string("ss -H ") + options + " 2>/dev/null").c_str(), "r");

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "snapshot/tcp_row.h"
+#include "tcp_row.h"
 
 // The ss tool (iproute2) as an independent witness of the kernel's connection table.
 

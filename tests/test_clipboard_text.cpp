@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "copy/clipboard_text.h"
+#include "clipboard_text.h"
 #include "tests/recording_desktop.h"
 
 Q_DECLARE_METATYPE(std::vector<int>)

@@ -8,14 +8,14 @@
 #include <QLabel>
 #include <QTest>
 
-#include "about/frmAbout.h"
-#include "about/frmAboutProgrammer.h"
-#include "about/version_line.h"
-#include "app/frmMain.h"
-#include "app/maker.h"
-#include "copy/frmCopy.h"
-#include "filters/frmAddNew.h"
-#include "filters/frmFilter.h"
+#include "frmAbout.h"
+#include "frmAboutProgrammer.h"
+#include "version_line.h"
+#include "frmMain.h"
+#include "maker.h"
+#include "frmCopy.h"
+#include "frmAddNew.h"
+#include "frmFilter.h"
 #include "tests/modal_answer.h"
 #include "tests/recording_desktop.h"
 

@@ -6,10 +6,10 @@
 #include <QListWidget>
 #include <QTest>
 
-#include "app/frmMain.h"
-#include "filters/Module2.h"
-#include "filters/frmAddNew.h"
-#include "filters/frmFilter.h"
+#include "frmMain.h"
+#include "Module2.h"
+#include "frmAddNew.h"
+#include "frmFilter.h"
 #include "tests/modal_answer.h"
 #include "tests/recording_desktop.h"
 

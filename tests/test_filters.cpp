@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "filters/Module2.h"
+#include "Module2.h"
 #include "tests/recording_desktop.h"
 
 Q_DECLARE_METATYPE(TcpRow)

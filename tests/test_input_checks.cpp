@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "filters/input_checks.h"
+#include "input_checks.h"
 
 // The checks behind the add-filter window, over the values a user might type.
 class TestInputChecks : public QObject {

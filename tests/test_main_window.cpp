@@ -4,8 +4,8 @@
 #include <QTreeView>
 #include <QtTest>
 
-#include "app/frmMain.h"
-#include "filters/Module2.h"
+#include "frmMain.h"
+#include "Module2.h"
 #include "tests/recording_desktop.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <QTimer>
 #include <QTreeView>
 
-#include "app/frmMain.h"
-#include "app/maker.h"
-#include "app/resize_rule.h"
+#include "frmMain.h"
+#include "maker.h"
+#include "resize_rule.h"
 #include "tests/modal_answer.h"
 #include "tests/recording_desktop.h"
 

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <random>
 
-#include "snapshot/netlink_reply.h"
-#include "snapshot/proc_net_tcp.h"
+#include "netlink_reply.h"
+#include "proc_net_tcp.h"
 #include "ss_listing.h"
 #include "tests/recording_desktop.h"
 

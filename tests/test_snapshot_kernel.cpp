@@ -7,8 +7,8 @@
 #include <QTest>
 
 #include "network_namespace.h"
-#include "snapshot/tcp_table.h"
-#include "snapshot/tcp_table_linux.h"
+#include "tcp_table.h"
+#include "tcp_table_linux.h"
 #include "ss_listing.h"
 
 namespace {

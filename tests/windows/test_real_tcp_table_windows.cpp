@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "snapshot/Module1.h"
-#include "snapshot/tcp_table.h"
+#include "Module1.h"
+#include "tcp_table.h"
 #include "tests/windows/check.h"
 
 namespace {

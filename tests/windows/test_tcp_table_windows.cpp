@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "snapshot/tcp_table_windows.h"
+#include "tcp_table_windows.h"
 #include "tests/windows/check.h"
 
 namespace {

@@ -1,0 +1,6 @@
+#pragma once
+
+#include "display_choice.h"
+
+// The window system to ask for on this platform, decided before the application object exists.
+DisplayChoice DisplayChoiceHere();

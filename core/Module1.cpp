@@ -1,0 +1,26 @@
+#include "Module1.h"
+
+#include <array>
+#include <charconv>
+
+std::string IpText(const RawField& address) {
+    char text[16];
+    char* end = text;
+    for (std::size_t i = 0; i < address.size(); ++i) {
+        if (i > 0) *end++ = '.';
+        end = std::to_chars(end, text + sizeof text, address[i]).ptr;
+    }
+    return std::string(text, end);
+}
+
+std::uint16_t PortNumber(const RawField& port) {
+    return static_cast<std::uint16_t>(port[0] * 256 + port[1]);
+}
+
+std::string_view StateName(std::int64_t index) {
+    static constexpr std::array<std::string_view, 12> names = {
+        "CLOSED",    "LISTEN",     "SYN_SENT", "SYN_RCVD", "ESTAB",     "FIN_WAIT1",
+        "FIN_WAIT2", "CLOSE_WAIT", "CLOSING",  "LAST_ACK", "TIME_WAIT", "DELETE_TCB"};
+    if (index < 0 || index >= static_cast<std::int64_t>(names.size())) return "UNDEFINED";
+    return names[static_cast<std::size_t>(index)];
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+
+#include "tcp_row.h"
+
+// What the Linux table sources share: which kernel states count as connections, and how an
+// IPv6 socket carrying IPv4 traffic becomes an IPv4 row.
+namespace LinuxTcp {
+
+// TCP_BOUND_INACTIVE: a socket that is only bound is no connection. Every state below it is.
+inline constexpr unsigned BoundInactive = 13;
+
+// State bits of a dump request: TCP_ESTABLISHED (1) to TCP_NEW_SYN_RECV (12).
+inline constexpr std::uint32_t ConnectionStates = ((1u << BoundInactive) - 1) & ~1u;
+
+using Ipv6Address = std::array<std::uint8_t, 16>;
+
+// The IPv4 address inside an IPv4-mapped IPv6 address (::ffff:a.b.c.d); nothing otherwise.
+// A listener on [::] takes IPv4 clients, and the kernel lists those connections only among the
+// IPv6 sockets, with both addresses mapped.
+inline std::optional<RawField> MappedIpv4(const Ipv6Address& address) {
+    static constexpr std::uint8_t prefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+    if (std::memcmp(address.data(), prefix, sizeof prefix) != 0) return std::nullopt;
+    return RawField{address[12], address[13], address[14], address[15]};
+}
+
+}  // namespace LinuxTcp

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "tcp_row.h"
+
+// The five columns of the connection list: what the list's header says, what the copy window
+// calls the column, how the cells are aligned, and each cell's text. The list, the copy window
+// and the clipboard text all read them from here.
+
+enum class CellAlignment { Left, Centre };
+
+struct ListColumn {
+    std::string_view header;
+    std::string_view copyChoice;
+    CellAlignment alignment;
+    std::string (*text)(const TcpRow& row);
+};
+
+inline constexpr int kListColumnCount = 5;
+
+// Local IP, local port, remote IP, remote port ("0" for a listening connection), state name.
+extern const std::array<ListColumn, kListColumnCount> kListColumns;

@@ -1,0 +1,117 @@
+#include "netlink_reply.h"
+
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "linux_tcp.h"
+
+namespace {
+
+// Copies a kernel structure out of the datagram; the caller has checked that it fits. The
+// bytes may sit at any alignment.
+template <class T>
+T Read(std::span<const std::byte> bytes) {
+    T value;
+    std::memcpy(&value, bytes.data(), sizeof value);
+    return value;
+}
+
+constexpr std::size_t Aligned(std::size_t length) {
+    return (length + NLMSG_ALIGNTO - 1) & ~std::size_t{NLMSG_ALIGNTO - 1};
+}
+
+DatagramResult Failed(std::string why, int kernelError = 0) {
+    return {DumpStatus::Failed, kernelError, std::move(why)};
+}
+
+// The kernel reports errors as negative errno values.
+DatagramResult KernelRefused(int negativeErrno) {
+    if (negativeErrno < 0 && negativeErrno > -4096)
+        return Failed(std::strerror(-negativeErrno), -negativeErrno);
+    return Failed("netlink error " + std::to_string(negativeErrno));
+}
+
+RawField Port(const __be16& port) {
+    RawField field{};
+    std::memcpy(field.data(), &port, sizeof port);  // already in network order
+    return field;
+}
+
+LinuxTcp::Ipv6Address Address(const __be32 (&words)[4]) {
+    LinuxTcp::Ipv6Address address;
+    std::memcpy(address.data(), words, address.size());  // already in network order
+    return address;
+}
+
+// False when the message is not a socket of the asked family.
+bool AppendSocket(std::span<const std::byte> payload, std::uint8_t family,
+                  std::vector<TcpRow>& rows) {
+    if (payload.size() < sizeof(inet_diag_msg)) return false;
+    const auto socket = Read<inet_diag_msg>(payload);
+    if (socket.idiag_family != family) return false;
+    if (socket.idiag_state >= LinuxTcp::BoundInactive) return true;
+
+    const LinuxTcp::Ipv6Address local = Address(socket.id.idiag_src);
+    const LinuxTcp::Ipv6Address remote = Address(socket.id.idiag_dst);
+    TcpRow row;
+    row.state = StateCodeFromLinux(socket.idiag_state);
+    row.localPort = Port(socket.id.idiag_sport);
+    row.remotePort = Port(socket.id.idiag_dport);
+    if (family == AF_INET) {
+        std::copy_n(local.begin(), 4, row.localAddress.begin());
+        std::copy_n(remote.begin(), 4, row.remoteAddress.begin());
+    } else {
+        const auto mappedLocal = LinuxTcp::MappedIpv4(local);
+        const auto mappedRemote = LinuxTcp::MappedIpv4(remote);
+        if (!mappedLocal || !mappedRemote) return true;  // a real IPv6 socket
+        row.localAddress = *mappedLocal;
+        row.remoteAddress = *mappedRemote;
+    }
+    rows.push_back(row);
+    return true;
+}
+
+}  // namespace
+
+DatagramResult ParseInetDiagDatagram(std::span<const std::byte> datagram,
+                                     const DumpIdentity& identity, std::vector<TcpRow>& rows) {
+    if (datagram.empty()) return Failed("empty netlink reply");
+    for (auto rest = datagram; !rest.empty();) {
+        if (rest.size() < sizeof(nlmsghdr)) return Failed("netlink message cut short");
+        const auto header = Read<nlmsghdr>(rest);
+        if (header.nlmsg_len < sizeof(nlmsghdr) || header.nlmsg_len > rest.size())
+            return Failed("netlink message length out of bounds");
+        const auto payload = rest.subspan(sizeof(nlmsghdr), header.nlmsg_len - sizeof(nlmsghdr));
+        rest = rest.subspan(std::min(Aligned(header.nlmsg_len), rest.size()));
+
+        if (header.nlmsg_seq != identity.sequence || header.nlmsg_pid != identity.portId)
+            continue;  // left over from another request
+        if (header.nlmsg_flags & NLM_F_DUMP_INTR)
+            return Failed("the connection table changed during the dump");
+        switch (header.nlmsg_type) {
+            case NLMSG_NOOP: continue;
+            case NLMSG_DONE:
+                // A dump that broke off in the kernel ends with a negative errno here.
+                if (payload.size() >= sizeof(int) && Read<int>(payload) < 0)
+                    return KernelRefused(Read<int>(payload));
+                return {DumpStatus::Done, 0, {}};
+            case NLMSG_ERROR:
+                if (payload.size() < sizeof(int)) return Failed("netlink error message cut short");
+                if (Read<int>(payload) == 0) return Failed("unexpected netlink acknowledgement");
+                return KernelRefused(Read<int>(payload));
+            case SOCK_DIAG_BY_FAMILY:
+                if (!AppendSocket(payload, identity.family, rows))
+                    return Failed("malformed inet_diag message");
+                continue;
+            default:
+                return Failed("unexpected netlink message type " +
+                              std::to_string(header.nlmsg_type));
+        }
+    }
+    return {DumpStatus::More, 0, {}};
+}

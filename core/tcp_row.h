@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Four raw bytes exactly as the platform lays them out: an address in network order, or a port
+// whose first two bytes are the port in network order and whose last two are never read.
+using RawField = std::array<std::uint8_t, 4>;
+
+// One connection, mirroring the platform's table row.
+struct TcpRow {
+    std::int32_t state = 0;  // platform state code, 1 to 12; 0 when unknown
+    RawField localAddress{};
+    RawField localPort{};
+    RawField remoteAddress{};
+    RawField remotePort{};
+};
+
+// One snapshot of the connection table. Every row the kernel reports is kept.
+struct TcpTable {
+    std::vector<TcpRow> rows;
+    std::string failure;  // why the table could not be read; empty when it was read
+
+    bool readable() const { return failure.empty(); }
+};
+
+// Platform state codes.
+namespace TcpState {
+inline constexpr std::int32_t Closed = 1, Listen = 2, SynSent = 3, SynReceived = 4, Established = 5,
+                              FinWait1 = 6, FinWait2 = 7, CloseWait = 8, Closing = 9, LastAck = 10,
+                              TimeWait = 11, DeleteTcb = 12;
+}
+
+// The platform state code of a Linux TCP state number (include/net/tcp_states.h); 0 for any
+// state the platform has no code for.
+std::int32_t StateCodeFromLinux(unsigned linuxState);
+
+// Field builders from host-order numbers; the address's most significant byte is its first octet.
+RawField AddressField(std::uint32_t hostOrderAddress);
+RawField PortField(std::uint16_t port);
+
+// True when a sorts before b in the platform's order: local address, local port, remote
+// address, remote port, each ascending as an unsigned number.
+bool PlatformOrder(const TcpRow& a, const TcpRow& b);
+
+// True when the two rows name the same connection (the same four address and port fields).
+bool SameConnection(const TcpRow& a, const TcpRow& b);
+
+// Sorts rows into the platform's order and keeps only the first of rows naming the same
+// connection.
+void SortIntoPlatformOrder(std::vector<TcpRow>& rows);

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "tcp_row.h"
+
+// The two Linux sources of the connection table, each sorted into the platform's order.
+// GetTcpTable uses the first and falls back on the second.
+
+// From inet_diag dumps of the IPv4 and IPv6 TCP sockets.
+TcpTable ReadNetlinkTcpTable();
+
+// From /proc/net/tcp and /proc/net/tcp6.
+TcpTable ReadProcTcpTable();

@@ -1,0 +1,79 @@
+#include "design.h"
+
+#include <QLabel>
+#include <QToolButton>
+
+namespace {
+
+// The original platform's dialog faces are missing here, and fontconfig's nearest guess is a
+// much wider face that clips the labels. Liberation Sans keeps Arial's metrics, which are close.
+void SubstituteDialogFaces() {
+    static const bool substituted = [] {
+        for (const QString& face :
+             {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif")})
+            QFont::insertSubstitution(face, QStringLiteral("Liberation Sans"));
+        return true;
+    }();
+    (void)substituted;
+}
+
+}  // namespace
+
+QString FromView(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QFont DesignFont(const QString& family, double pointSize, FontStyle style) {
+    SubstituteDialogFaces();
+    QFont font(family);
+    font.setPointSizeF(pointSize);
+    font.setBold(style.bold);
+    font.setItalic(style.italic);
+    font.setUnderline(style.underline);
+    return font;
+}
+
+void SetUpWindow(QWidget* window, const QString& caption, int widthTwips, int heightTwips,
+                 QColor background) {
+    window->setWindowTitle(caption);
+    window->resize(Px(widthTwips), Px(heightTwips));
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, background);
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+}
+
+QAbstractButton* ColourButton(QWidget* parent, const QString& caption, QColor colour,
+                              QRect geometry, const QIcon& icon) {
+    auto* button = new QToolButton(parent);
+    button->setText(caption);
+    button->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
+    button->setFont(DesignFont(QStringLiteral("Microsoft Sans Serif"), 9.75));
+    button->setGeometry(geometry);
+    button->setFocusPolicy(Qt::StrongFocus);
+    if (!icon.isNull()) {
+        button->setIcon(icon);
+        button->setIconSize(QSize(32, 32));
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    } else {
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    }
+    button->setStyleSheet(QStringLiteral("QToolButton { background-color: %1; border: 2px outset "
+                                         "%2; } QToolButton:pressed { border-style: inset; } "
+                                         "QToolButton:focus { border-color: black; }")
+                              .arg(colour.name(), colour.darker(130).name()));
+    return button;
+}
+
+QLabel* DesignLabel(QWidget* parent, const QString& text, QRect geometry, const QFont& font,
+                    QColor textColour) {
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(geometry);
+    label->setFont(font);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, textColour);
+    label->setPalette(palette);
+    return label;
+}

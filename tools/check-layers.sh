@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Fails when a file of the program includes from a layer above its own (or from a sibling
+# folder of its own layer), or when the core includes Qt. Layers, lowest first:
+#   0 core/   1 kit/   2 windows/about, windows/copy, windows/filters   3 windows/main   4 app/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+layer_of() {
+    case "$1" in
+        core) echo 0 ;;
+        kit) echo 1 ;;
+        windows/about | windows/copy | windows/filters) echo 2 ;;
+        windows/main) echo 3 ;;
+        app) echo 4 ;;
+        *) echo "" ;;
+    esac
+}
+folders="core kit windows/about windows/copy windows/filters windows/main app"
+
+declare -A home  # header file name -> folder
+for folder in $folders; do
+    for header in "$folder"/*.h; do home[$(basename "$header")]=$folder; done
+done
+
+status=0
+for folder in $folders; do
+    rank=$(layer_of "$folder")
+    for file in "$folder"/*.h "$folder"/*.cpp; do
+        [ -e "$file" ] || continue
+        if [ "$folder" = core ] && grep -nE '^\s*#\s*include\s*<Q' "$file"; then
+            echo "$file: the core includes Qt" >&2
+            status=1
+        fi
+        while read -r included; do
+            target=${home[$included]:-}
+            [ -n "$target" ] && [ "$target" != "$folder" ] || continue
+            if [ "$(layer_of "$target")" -ge "$rank" ]; then
+                echo "$file: includes $target/$included, which is not below $folder" >&2
+                status=1
+            fi
+        done < <(sed -nE 's/^\s*#\s*include\s*"([^"]+)".*/\1/p' "$file")
+    done
+done
+[ $status -eq 0 ] && echo "layers: every include points down"
+exit $status

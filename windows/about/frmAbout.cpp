@@ -1,0 +1,94 @@
+#include "frmAbout.h"
+
+#include <QHideEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+
+#include "clicks.h"
+#include "design.h"
+#include "desktop.h"
+#include "fixed_window.h"
+#include "maker.h"
+#include "version_line.h"
+
+namespace {
+
+const QColor kRust(192, 64, 0);
+
+}  // namespace
+
+frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
+    const QColor background(192, 192, 255);
+    SetUpWindow(this, QStringLiteral("About Korvane Sockview"), 7065, 3075, background);
+    FixWindowFrame(this);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/about.svg")));
+
+    const QString sansSerif = QStringLiteral("MS Sans Serif");
+    const QString serif = QStringLiteral("Times New Roman");
+    lbl[0] = DesignLabel(this, QStringLiteral("Korvane Sockview"), TwipsRect(120, 0, 6615, 495),
+                         DesignFont(serif, 18, {.bold = true, .underline = true}), kRust);
+    lbl[1] = DesignLabel(
+        this,
+        QStringLiteral(
+            "Enlists the Active TCP/IP Connections which have been made by your PC and lets you "
+            "filter unwanted connections to view the active connections. Best for tracing if your "
+            "computer has been made unwanted connections i.e. Hacker Tools Connections etc."),
+        TwipsRect(120, 390, 6855, 1215), DesignFont(serif, 12, {.bold = true}), QColor(128, 64, 0));
+    lbl[2] = DesignLabel(
+        this,
+        QStringLiteral(
+            "This Product is quite free and available on the Korvane Corporation Website"),
+        TwipsRect(120, 1750, 6855, 255), DesignFont(sansSerif, 9.75), kRust);
+    lblLink = DesignLabel(this, FromView(kMakerHost), TwipsRect(1440, 2040, 4335, 375),
+                          DesignFont(sansSerif, 13.5), QColor(0, 0, 255));
+    lblLink->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    lblLink->setCursor(Qt::PointingHandCursor);
+    lblLink->setAccessibleDescription(QStringLiteral("Opens the maker's web page"));
+    lbl[3] = DesignLabel(this,
+                         QStringLiteral("Note: You can give suggestion for improvements and "
+                                        "increments of this product on the ") +
+                             FromView(kMakerDomain) + QStringLiteral(" website and donate money."),
+                         TwipsRect(120, 2520, 6855, 495),
+                         DesignFont(sansSerif, 9.75, {.bold = true}), QColor(0, 192, 0));
+
+    for (int index = 0; index < static_cast<int>(lbl.size()); ++index) {
+        QLabel* label = lbl[static_cast<std::size_t>(index)];
+        OnClick(label, [this, index] { lbl_Click(index); });
+    }
+    OnClick(lblLink, [this] { lblLink_Click(); });
+    for (QLabel* label : findChildren<QLabel*>()) label->setAutoFillBackground(true);
+
+    Form_Load();
+}
+
+void frmAbout::Form_Load() {
+    lbl[0]->setText(
+        QString::fromStdString(VersionLine(SOCKVIEW_VERSION_MAJOR, SOCKVIEW_VERSION_MINOR)));
+}
+
+void frmAbout::lbl_Click(int) { hide(); }
+
+void frmAbout::lblLink_Click() { TheDesktop().OpenWebPage(kMakerWebPage); }
+
+void frmAbout::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    if (!event->spontaneous()) emit Left();
+}
+
+// No default or cancel button here: Enter and Esc do nothing.
+void frmAbout::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Escape:
+        case Qt::Key_Return:
+        case Qt::Key_Enter: event->accept(); return;
+        default: QDialog::keyPressEvent(event);
+    }
+}
+
+void frmAbout::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(QPen(kRust, 1));
+    painter.drawLine(0, Px(1680), Px(7080), Px(1680));  // Line1
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+class QLabel;
+
+// The About window: the version line, what the product does, and a link to the maker's web
+// page. Shown modally; a click on any of its texts hides it, its close box discards it.
+class frmAbout : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmAbout(QWidget* parent = nullptr);
+
+    std::array<QLabel*, 4> lbl{};
+    QLabel* lblLink = nullptr;
+
+    void lbl_Click(int Index);
+    void lblLink_Click();
+
+signals:
+    // The window was hidden, by a click on a text or by its close box.
+    void Left();
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void Form_Load();
+};

@@ -1,0 +1,84 @@
+#include "frmAboutProgrammer.h"
+
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QStyle>
+
+#include "clicks.h"
+#include "design.h"
+#include "fixed_window.h"
+
+namespace {
+
+const QColor kOlive(128, 128, 0);
+
+// A picture stretched to fill its box, drawn from its vector source at the screen's pixel
+// density so that it stays sharp when the desktop is scaled.
+QLabel* Picture(QWidget* parent, const QString& source, QRect box, const QString& name) {
+    const qreal ratio = qGuiApp->devicePixelRatio();
+    QImageReader reader(source);
+    reader.setScaledSize(box.size() * ratio);
+    QPixmap pixmap = QPixmap::fromImage(reader.read());
+    pixmap.setDevicePixelRatio(ratio);
+
+    auto* picture = new QLabel(parent);
+    picture->setGeometry(box);
+    picture->setPixmap(pixmap);
+    picture->setAccessibleName(name);
+    return picture;
+}
+
+}  // namespace
+
+frmAboutProgrammer::frmAboutProgrammer(QWidget* parent) : QWidget(parent) {
+    SetUpWindow(this, QStringLiteral("About Programmer"), 6705, 3030, QColor(255, 255, 128));
+    FixWindowFrame(this);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/programmer.svg")));
+    if (const QScreen* screen = this->screen()) {
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                        screen->availableGeometry()));
+    }
+
+    Image2 = Picture(this, QStringLiteral(":/pictures/banner.svg"), TwipsRect(0, 0, 6735, 735),
+                     QStringLiteral("Banner"));
+    Label1 = DesignLabel(this, QStringLiteral("About Programmer"), TwipsRect(1320, 120, 4335, 615),
+                         DesignFont(QStringLiteral("Impact"), 21.75), kOlive);
+    Image1 = Picture(this, QStringLiteral(":/pictures/portrait.svg"),
+                     TwipsRect(120, 840, 1905, 2010), QStringLiteral("Portrait of the programmer"));
+
+    const QColor text = palette().color(QPalette::WindowText);
+    const QFont lineFont = DesignFont(QStringLiteral("MS Sans Serif"), 9.75, {.bold = true});
+    lblLabel[0] =
+        DesignLabel(this, QStringLiteral("Korvane Sockview Team"), TwipsRect(2160, 840, 4335, 495),
+                    DesignFont(QStringLiteral("Times New Roman"), 21.75, {.bold = true}), text);
+    lblLabel[1] = DesignLabel(this, QStringLiteral("Korvane Corporation"),
+                              TwipsRect(2160, 1440, 4095, 255), lineFont, text);
+    lblLabel[2] = DesignLabel(this, QStringLiteral("C++, Qt and TCP/IP networking"),
+                              TwipsRect(2160, 1800, 4095, 615), lineFont, text);
+    lblLabel[3] = DesignLabel(this, QStringLiteral("Contact #. +1-555-0100"),
+                              TwipsRect(2160, 2640, 4095, 255), lineFont, text);
+
+    SwallowClicks(Image2);
+    SwallowClicks(Label1);
+    OnClick(Image1, [this] { Image1_Click(); });
+    for (int index = 0; index < static_cast<int>(lblLabel.size()); ++index)
+        OnClick(lblLabel[static_cast<std::size_t>(index)],
+                [this, index] { lblLabel_Click(index); });
+    OnClick(this, [this] { Form_Click(); });  // the background, the rule line included
+}
+
+void frmAboutProgrammer::Form_Click() { hide(); }
+
+void frmAboutProgrammer::Image1_Click() { hide(); }
+
+void frmAboutProgrammer::lblLabel_Click(int) { hide(); }
+
+void frmAboutProgrammer::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(QPen(kOlive, 2));
+    painter.drawLine(Px(2160), Px(1320), Px(6600), Px(1320));  // Line1
+}

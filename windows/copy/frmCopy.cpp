@@ -1,0 +1,85 @@
+#include "frmCopy.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGroupBox>
+#include <QGuiApplication>
+
+#include "clipboard_text.h"
+#include "design.h"
+#include "desktop.h"
+#include "fixed_window.h"
+
+namespace {
+
+constexpr char kCaption[] = "Form Copy";
+
+// True when the clipboard holds the text afterwards: on X11 another program can keep the
+// clipboard from us, and a missing clipboard must not look like a successful copy.
+bool PutOnClipboard(const QString& text) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr) return false;
+    clipboard->setText(text);  // replaces every format the clipboard held before
+    return clipboard->text() == text;
+}
+
+}  // namespace
+
+frmCopy::frmCopy(const std::vector<TcpRow>& list, QWidget* parent) : QWidget(parent), list_(list) {
+    SetUpWindow(this, QString::fromLatin1(kCaption), 6720, 2940, QColor(255, 192, 255));
+    FixWindowFrame(this);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/copy.svg")));
+    // Not centred: the client area opens at a fixed place on the screen.
+    setGeometry(QRect(QPoint(276, 266), size()));
+
+    cmdCopy = ColourButton(this, QStringLiteral("&Copy Now"), QColor(255, 192, 128),
+                           TwipsRect(4560, 240, 1935, 495));
+
+    const QRect frame = TwipsRect(120, 120, 4335, 2295);
+    Frame1 = new QGroupBox(QStringLiteral("Copy Options: "), this);
+    Frame1->setGeometry(frame);
+    Frame1->setAccessibleName(QStringLiteral("Copy Options"));
+
+    for (std::size_t k = 0; k < Checks.size(); ++k) {
+        QCheckBox* check = new QCheckBox(FromView(kListColumns[k].copyChoice), Frame1);
+        // Laid out on the window, kept inside the frame.
+        check->setGeometry(TwipsRect(360, 480 + 360 * static_cast<int>(k), 3615, 375)
+                               .translated(-frame.topLeft()));
+        check->setAccessibleName(check->text());
+        Checks[k] = check;
+    }
+    Checks[0]->setChecked(true);
+    Checks[2]->setChecked(true);
+
+    cmdClose = ColourButton(this, QStringLiteral("&Close"), QColor(255, 128, 128),
+                            TwipsRect(4560, 840, 1935, 495));
+
+    setTabOrder(cmdCopy, Checks[0]);
+    for (std::size_t k = 1; k < Checks.size(); ++k) setTabOrder(Checks[k - 1], Checks[k]);
+    setTabOrder(Checks.back(), cmdClose);
+
+    connect(cmdCopy, &QAbstractButton::clicked, this, &frmCopy::cmdCopy_Click);
+    connect(cmdClose, &QAbstractButton::clicked, this, &frmCopy::cmdClose_Click);
+}
+
+void frmCopy::cmdCopy_Click() {
+    ChosenColumns chosen{};
+    for (std::size_t k = 0; k < chosen.size(); ++k) chosen[k] = Checks[k]->isChecked();
+
+    const std::optional<std::string> text = ClipboardText(chosen, list_);
+    if (!text) {
+        TheDesktop().ShowMessage("You must choost at-least one item to be copied.", kCaption,
+                                 MessageIcon::Critical);
+        return;
+    }
+    if (!PutOnClipboard(QString::fromStdString(*text))) {
+        TheDesktop().ShowMessage("The list could not be copied to the clipboard.", kCaption,
+                                 MessageIcon::Critical);
+        return;
+    }
+    TheDesktop().ShowMessage("The selected item(s) have been copied to clipboard.", kCaption,
+                             MessageIcon::Information);
+}
+
+void frmCopy::cmdClose_Click() { hide(); }

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+
+#include "frmAddNew.h"
+#include "owned_window.h"
+
+class QAbstractButton;
+class QListWidget;
+
+// The filter list window: every filter entry as a line; deletes the selected one and opens the
+// add-filter window. The lines are only a view of the filter store, rebuilt after each change.
+class frmFilter : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmFilter(QWidget* parent = nullptr);
+
+    QListWidget* lstFilter = nullptr;
+    QAbstractButton* cmdAdd = nullptr;
+    QAbstractButton* cmdClose = nullptr;
+    QAbstractButton* cmdDelete = nullptr;
+
+    void cmdAdd_Click();
+    void cmdDelete_Click();
+    void cmdClose_Click();
+
+private:
+    void Form_Load();
+    // Replaces the lines with one line per filter entry, kinds in order.
+    void FillFilterList();
+
+    OwnedWindow<frmAddNew> addWindow_;
+};
