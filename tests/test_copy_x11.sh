@@ -7,7 +7,7 @@ set -u
 program=$1
 holder=$2
 
-source "$(dirname "$0")/x11_session.sh"
+source "$(dirname "$0")/support/x11_session.sh"
 require_tools Xvfb xdotool xclip unshare ip ss python3
 reexec_in_own_network_namespace "$@"
 begin_session

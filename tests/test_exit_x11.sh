@@ -4,7 +4,7 @@
 set -u
 program=$1
 page=https://www.korvane.example/sockview
-source "$(dirname "$0")/x11_session.sh"
+source "$(dirname "$0")/support/x11_session.sh"
 require_tools Xvfb xdotool unshare
 
 begin_session

@@ -2,7 +2,7 @@
 """Records this kernel's TCP tables for the parser tests, from a scene of known sockets.
 
 Run as root in an empty network namespace, from tests/data:
-    unshare -n python3 record_kernel_tables.py
+    unshare -n python3 ../../tools/record_kernel_tables.py
 
 Writes inet_diag_tcp4.bin and inet_diag_tcp6.bin (one AF_INET and one AF_INET6 inet_diag dump:
 sequence number, port id, then each received datagram with its length in front; all numbers

@@ -1,11 +1,6 @@
-#include "tests/recording_desktop.h"
+#include "recording_desktop.h"
 
 #include <arpa/inet.h>
-
-TcpTable RecordingDesktop::ReadTcpTable() {
-    ++tableReads;
-    return table;
-}
 
 void RecordingDesktop::ShowMessage(std::string_view text, std::string_view title,
                                    MessageIcon icon) {

@@ -1,28 +1,28 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "desktop.h"
+#include "tcp_row.h"
 
-// A desktop for tests: serves the table the test gave it and records every message and every
-// web page instead of showing or opening them.
+// A desktop for tests: records every message and every web page instead of showing or opening
+// them. It installs itself.
 class RecordingDesktop : public Desktop {
 public:
     struct Message {
         std::string text;
         std::string title;
         MessageIcon icon;
+        bool operator==(const Message&) const = default;
     };
 
     RecordingDesktop() { InstallDesktop(*this); }
 
-    TcpTable table;
     std::vector<Message> messages;
     std::vector<std::string> openedPages;
-    int tableReads = 0;
 
-    TcpTable ReadTcpTable() override;
     void ShowMessage(std::string_view text, std::string_view title, MessageIcon icon) override;
     void OpenWebPage(std::string_view address) override;
 };
