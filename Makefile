@@ -5,9 +5,10 @@ PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev libqt6svg6 fonts-
             iproute2 xvfb xauth xdotool xclip librsvg2-bin
 WINDOWS_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 python3 iproute2
 PACKAGING_PACKAGES := dpkg-dev file appstream desktop-file-utils
+CHECK_PACKAGES := clang-format git
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 
-.PHONY: setup configure build run test bench test-windows package test-sanitize fuzz
+.PHONY: setup configure build run test bench test-windows package test-sanitize fuzz check
 
 # Installs those of the packages named in $(1) that are missing.
 define install_missing
@@ -38,6 +39,12 @@ test: build
 
 bench: build
 	./$(BUILD)/bench/sockview-bench
+
+# The layers include only downwards, and every C++ file is formatted.
+check:
+	$(call install_missing,$(CHECK_PACKAGES))
+	tools/check-layers.sh
+	tools/check-format.sh
 
 # The core for Windows, cross-compiled with MinGW-w64, and its tests run under Wine.
 test-windows:
