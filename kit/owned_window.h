@@ -25,9 +25,6 @@ public:
         return *window_;
     }
 
-    // The window if it exists now; nullptr otherwise.
-    Window* existing() const { return window_.data(); }
-
 private:
     QPointer<Window> window_;
 };

@@ -10,10 +10,12 @@ class QListWidget;
 
 // The filter list window: every filter entry as a line; deletes the selected one and opens the
 // add-filter window. The lines are only a view of the filter store, rebuilt after each change.
+// The add-filter window is kept by the caller, so that what was typed there survives this
+// window's close box.
 class frmFilter : public QDialog {
     Q_OBJECT
 public:
-    explicit frmFilter(QWidget* parent = nullptr);
+    explicit frmFilter(OwnedWindow<frmAddNew>& addWindow, QWidget* parent = nullptr);
 
     QListWidget* lstFilter = nullptr;
     QAbstractButton* cmdAdd = nullptr;
@@ -29,5 +31,5 @@ private:
     // Replaces the lines with one line per filter entry, kinds in order.
     void FillFilterList();
 
-    OwnedWindow<frmAddNew> addWindow_;
+    OwnedWindow<frmAddNew>& addWindow_;
 };

@@ -145,7 +145,7 @@ void frmMain::returnTo(const ListPlace& place) {
     ListView1->horizontalScrollBar()->setValue(place.horizontalScroll);
 }
 
-void frmMain::cmdFilter_Click() { ShowModal(filterWindow_.get()); }
+void frmMain::cmdFilter_Click() { ShowModal(filterWindow_.get(addFilterWindow_)); }
 
 void frmMain::cmdCopy_Click() { ShowModeless(copyWindow_.get(model_.rows())); }
 

@@ -63,6 +63,7 @@ private:
 
     TableSource tableSource_;
     ConnectionModel model_;
+    OwnedWindow<frmAddNew> addFilterWindow_;  // opened by the filter list, but outlives it
     OwnedWindow<frmFilter> filterWindow_;
     OwnedWindow<frmCopy> copyWindow_;
     OwnedWindow<frmAbout> aboutWindow_;
