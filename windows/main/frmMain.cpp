@@ -177,8 +177,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::Form_Resize() {
-    const QSize outer = frameGeometry().size();
-    const ListSize size = ListSizeForOuterSize(outer.width() * 15.0f, outer.height() * 15.0f);
+    const ListSize size = ListSizeForClientSize(width() * 15.0f, height() * 15.0f);
     QRect geometry = ListView1->geometry();
     if (size.height) geometry.setHeight(qRound(*size.height / 15.0f));
     if (size.width) geometry.setWidth(qRound(*size.width / 15.0f));
