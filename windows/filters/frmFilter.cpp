@@ -9,7 +9,7 @@
 #include "desktop.h"
 #include "fixed_window.h"
 
-frmFilter::frmFilter(QWidget* parent) : QDialog(parent) {
+frmFilter::frmFilter(QWidget* parent) : WindowManagerPlacedDialog(parent) {
     SetUpWindow(this, QStringLiteral("Filter List"), 5985, 4065, QColor(255, 255, 192));
     FixWindowFrame(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/filter.svg")));

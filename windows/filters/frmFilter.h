@@ -1,16 +1,15 @@
 #pragma once
 
-#include <QDialog>
-
 #include "frmAddNew.h"
 #include "owned_window.h"
+#include "window_placement.h"
 
 class QAbstractButton;
 class QListWidget;
 
 // The filter list window: every filter entry as a line; deletes the selected one and opens the
 // add-filter window. The lines are only a view of the filter store, rebuilt after each change.
-class frmFilter : public QDialog {
+class frmFilter : public WindowManagerPlacedDialog {
     Q_OBJECT
 public:
     explicit frmFilter(QWidget* parent = nullptr);

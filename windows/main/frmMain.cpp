@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
-#include <QScreen>
 #include <QScrollBar>
 #include <QTreeView>
 
@@ -16,6 +15,7 @@
 #include "desktop.h"
 #include "maker.h"
 #include "resize_rule.h"
+#include "window_placement.h"
 
 namespace {
 
@@ -39,6 +39,7 @@ frmMain::frmMain(TableSource tableSource, QWidget* parent)
     : QWidget(parent), tableSource_(std::move(tableSource)) {
     SetUpWindow(this, QStringLiteral("Korvane Sockview"), 8280, 7215, QColor(192, 255, 192));
     setWindowIcon(QIcon(QStringLiteral(":/icons/main.svg")));
+    CentreOnScreenAtFirstShowing(this);
 
     cmdRefresh =
         ColourButton(this, QStringLiteral("&Refresh List"), QColor(255, 192, 128),
@@ -191,13 +192,5 @@ void frmMain::resizeEvent(QResizeEvent* event) {
 
 void frmMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (!centred_) {
-        centred_ = true;
-        if (const QScreen* screen = this->screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
-    }
     Form_Resize();
 }
