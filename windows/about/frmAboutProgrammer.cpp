@@ -48,7 +48,7 @@ frmAboutProgrammer::frmAboutProgrammer(QWidget* parent) : QWidget(parent) {
     const QColor text = palette().color(QPalette::WindowText);
     const QFont lineFont = DesignFont(QStringLiteral("MS Sans Serif"), 9.75, {.bold = true});
     lblLabel[0] =
-        DesignLabel(this, QStringLiteral("Korvane Sockview Team"), TwipsRect(2160, 840, 4335, 495),
+        DesignLabel(this, QStringLiteral("Sockview Team"), TwipsRect(2160, 840, 4335, 495),
                     DesignFont(QStringLiteral("Times New Roman"), 21.75, {.bold = true}), text);
     lblLabel[1] = DesignLabel(this, QStringLiteral("Korvane Corporation"),
                               TwipsRect(2160, 1440, 4095, 255), lineFont, text);
