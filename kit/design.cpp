@@ -5,12 +5,15 @@
 
 namespace {
 
-// The original platform's dialog faces are missing here, and fontconfig's nearest guess is a
-// much wider face that clips the labels. Liberation Sans keeps Arial's metrics, which are close.
-void SubstituteDialogFaces() {
+// Faces that Linux lacks and that fontconfig replaces badly, each taken only where it is missing.
+// For the dialog faces its nearest guess is a much wider face that clips the labels; Liberation
+// Sans keeps Arial's metrics, which are close. Impact counts as a "fantasy" face, and the only
+// one installed may be a dingbat face; Liberation Sans fits its texts at least.
+void SubstituteMissingFaces() {
     static const bool substituted = [] {
         for (const QString& face :
-             {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif")})
+             {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+              QStringLiteral("Impact")})
             QFont::insertSubstitution(face, QStringLiteral("Liberation Sans"));
         return true;
     }();
@@ -24,7 +27,7 @@ QString FromView(std::string_view text) {
 }
 
 QFont DesignFont(const QString& family, double pointSize, FontStyle style) {
-    SubstituteDialogFaces();
+    SubstituteMissingFaces();
     QFont font(family);
     font.setPointSizeF(pointSize);
     font.setBold(style.bold);

@@ -73,3 +73,9 @@ type_into() {
     local window=$1; shift
     DISPLAY=$display xdotool windowfocus --sync "$window" key --delay 40 "$@"
 }
+
+# Starts openbox on that display and waits until it manages the screen. It ends with Xvfb.
+start_openbox() {
+    DISPLAY=$display openbox --sm-disable >"$work/openbox.log" 2>&1 &
+    within_10s eval 'DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+}

@@ -18,7 +18,7 @@ const QColor kRust(192, 64, 0);
 
 }  // namespace
 
-frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
+frmAbout::frmAbout(QWidget* parent) : WindowManagerPlacedDialog(parent) {
     const QColor background(192, 192, 255);
     SetUpWindow(this, QStringLiteral("About Korvane Sockview"), 7065, 3075, background);
     FixWindowFrame(this);

@@ -1,13 +1,14 @@
 #pragma once
 
-#include <QDialog>
 #include <array>
+
+#include "window_placement.h"
 
 class QLabel;
 
 // The About window: the version line, what the product does, and a link to the maker's web
 // page. Shown modally; a click on any of its texts hides it, its close box discards it.
-class frmAbout : public QDialog {
+class frmAbout : public WindowManagerPlacedDialog {
     Q_OBJECT
 public:
     explicit frmAbout(QWidget* parent = nullptr);

@@ -4,12 +4,11 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QPainter>
-#include <QScreen>
-#include <QStyle>
 
 #include "clicks.h"
 #include "design.h"
 #include "fixed_window.h"
+#include "window_placement.h"
 
 namespace {
 
@@ -37,10 +36,7 @@ frmAboutProgrammer::frmAboutProgrammer(QWidget* parent) : QWidget(parent) {
     SetUpWindow(this, QStringLiteral("About Programmer"), 6705, 3030, QColor(255, 255, 128));
     FixWindowFrame(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/programmer.svg")));
-    if (const QScreen* screen = this->screen()) {
-        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-                                        screen->availableGeometry()));
-    }
+    CentreOnScreenAtFirstShowing(this);
 
     Image2 = Picture(this, QStringLiteral(":/pictures/banner.svg"), TwipsRect(0, 0, 6735, 735),
                      QStringLiteral("Banner"));
@@ -52,7 +48,7 @@ frmAboutProgrammer::frmAboutProgrammer(QWidget* parent) : QWidget(parent) {
     const QColor text = palette().color(QPalette::WindowText);
     const QFont lineFont = DesignFont(QStringLiteral("MS Sans Serif"), 9.75, {.bold = true});
     lblLabel[0] =
-        DesignLabel(this, QStringLiteral("Korvane Sockview Team"), TwipsRect(2160, 840, 4335, 495),
+        DesignLabel(this, QStringLiteral("Sockview Team"), TwipsRect(2160, 840, 4335, 495),
                     DesignFont(QStringLiteral("Times New Roman"), 21.75, {.bold = true}), text);
     lblLabel[1] = DesignLabel(this, QStringLiteral("Korvane Corporation"),
                               TwipsRect(2160, 1440, 4095, 255), lineFont, text);

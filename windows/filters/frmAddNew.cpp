@@ -51,7 +51,7 @@ bool IsCharacterKey(const QKeyEvent& key) {
 
 }  // namespace
 
-frmAddNew::frmAddNew(QWidget* parent) : QDialog(parent) {
+frmAddNew::frmAddNew(QWidget* parent) : WindowManagerPlacedDialog(parent) {
     SetUpWindow(this, FromView(kCaption), 6330, 1575, QColor(255, 255, 192));
     FixWindowFrame(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/addnew.svg")));

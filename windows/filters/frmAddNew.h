@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "window_placement.h"
 
 class QAbstractButton;
 class QComboBox;
@@ -12,7 +12,7 @@ class QLineEdit;
 //
 // Text1's "Tag" property is the edited mark: "1" once a key was typed since the mark was last
 // reset, so the value is checked when the focus leaves the box; "0" otherwise.
-class frmAddNew : public QDialog {
+class frmAddNew : public WindowManagerPlacedDialog {
     Q_OBJECT
 public:
     explicit frmAddNew(QWidget* parent = nullptr);

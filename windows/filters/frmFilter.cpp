@@ -10,7 +10,7 @@
 #include "fixed_window.h"
 
 frmFilter::frmFilter(OwnedWindow<frmAddNew>& addWindow, QWidget* parent)
-    : QDialog(parent), addWindow_(addWindow) {
+    : WindowManagerPlacedDialog(parent), addWindow_(addWindow) {
     SetUpWindow(this, QStringLiteral("Filter List"), 5985, 4065, QColor(255, 255, 192));
     FixWindowFrame(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/filter.svg")));

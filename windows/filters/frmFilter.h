@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QDialog>
-
 #include "frmAddNew.h"
 #include "owned_window.h"
+#include "window_placement.h"
 
 class QAbstractButton;
 class QListWidget;
@@ -12,7 +11,7 @@ class QListWidget;
 // add-filter window. The lines are only a view of the filter store, rebuilt after each change.
 // The add-filter window is kept by the caller, so that what was typed there survives this
 // window's close box.
-class frmFilter : public QDialog {
+class frmFilter : public WindowManagerPlacedDialog {
     Q_OBJECT
 public:
     explicit frmFilter(OwnedWindow<frmAddNew>& addWindow, QWidget* parent = nullptr);

@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
-#include <QScreen>
 #include <QScrollBar>
 #include <QTreeView>
 
@@ -16,6 +15,7 @@
 #include "desktop.h"
 #include "maker.h"
 #include "resize_rule.h"
+#include "window_placement.h"
 
 namespace {
 
@@ -39,6 +39,7 @@ frmMain::frmMain(TableSource tableSource, QWidget* parent)
     : QWidget(parent), tableSource_(std::move(tableSource)) {
     SetUpWindow(this, QStringLiteral("Korvane Sockview"), 8280, 7215, QColor(192, 255, 192));
     setWindowIcon(QIcon(QStringLiteral(":/icons/main.svg")));
+    CentreOnScreenAtFirstShowing(this);
 
     cmdRefresh =
         ColourButton(this, QStringLiteral("&Refresh List"), QColor(255, 192, 128),
@@ -177,8 +178,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::Form_Resize() {
-    const QSize outer = frameGeometry().size();
-    const ListSize size = ListSizeForOuterSize(outer.width() * 15.0f, outer.height() * 15.0f);
+    const ListSize size = ListSizeForClientSize(width() * 15.0f, height() * 15.0f);
     QRect geometry = ListView1->geometry();
     if (size.height) geometry.setHeight(qRound(*size.height / 15.0f));
     if (size.width) geometry.setWidth(qRound(*size.width / 15.0f));
@@ -192,13 +192,5 @@ void frmMain::resizeEvent(QResizeEvent* event) {
 
 void frmMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (!centred_) {
-        centred_ = true;
-        if (const QScreen* screen = this->screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
-    }
     Form_Resize();
 }

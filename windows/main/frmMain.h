@@ -70,5 +70,4 @@ private:
     OwnedWindow<frmAboutProgrammer> aboutProgrammerWindow_;
     bool refreshing_ = false;
     bool exiting_ = false;
-    bool centred_ = false;
 };

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDialog>
+
+class QShowEvent;
+
+// Centres a top-level window on its screen at its first showing: the client area at once, and
+// the whole window, frame included, once the window manager has framed it. With no window manager
+// there is no frame, and the client area stays centred.
+void CentreOnScreenAtFirstShowing(QWidget* window);
+
+// A dialog that the window manager places, where it places any new window. A plain QDialog
+// centres itself when shown, and that position reaches the window manager as one the program
+// asked for, which it has to honour.
+class WindowManagerPlacedDialog : public QDialog {
+public:
+    using QDialog::QDialog;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+};

@@ -1,0 +1,62 @@
+#include <QLabel>
+#include <QTest>
+#include <memory>
+#include <vector>
+
+#include "display_choice.h"
+#include "frmAbout.h"
+#include "frmAboutProgrammer.h"
+#include "frmAddNew.h"
+#include "frmCopy.h"
+#include "frmFilter.h"
+#include "frmMain.h"
+
+// What the program needs from a real desktop: every label readable in its box with the fonts the
+// package pulls in, and the window system it asks Qt for.
+class TestDesktop : public QObject {
+    Q_OBJECT
+    std::vector<std::unique_ptr<QWidget>> windows;
+
+private slots:
+    void labelFitsItsBox_data() {
+        QTest::addColumn<QLabel*>("label");
+        for (QWidget* window : std::initializer_list<QWidget*>{
+                 new frmMain([] { return TcpTable{}; }), new frmFilter, new frmAddNew,
+                 new frmCopy({}), new frmAbout, new frmAboutProgrammer}) {
+            windows.emplace_back(window);
+            for (QLabel* label : window->findChildren<QLabel*>())
+                if (!label->text().isEmpty())  // not a picture
+                    QTest::addRow("%s", qPrintable(label->text().left(40))) << label;
+        }
+    }
+    // A label wraps its text inside its box and cuts off what does not fit.
+    void labelFitsItsBox() {
+        QFETCH(QLabel*, label);
+        const QRect box = label->contentsRect();
+        const QRect text = label->fontMetrics().boundingRect(
+            box.adjusted(0, 0, 0, 10'000), label->wordWrap() ? Qt::TextWordWrap : 0, label->text());
+        QCOMPARE_LE(text.width(), box.width());
+        QCOMPARE_LE(text.height(), box.height());
+    }
+
+    void displayChoice_data() {
+        // Whether the user set QT_QPA_PLATFORM, DISPLAY and WAYLAND_DISPLAY.
+        for (const char* column : {"platformSet", "x11", "wayland"}) QTest::addColumn<bool>(column);
+        QTest::addColumn<DisplayChoice>("choice");
+        QTest::newRow("no display") << false << false << false << DisplayChoice::None;
+        QTest::newRow("X only") << false << true << false << DisplayChoice::AsGiven;
+        QTest::newRow("Wayland only: native") << false << false << true << DisplayChoice::AsGiven;
+        QTest::newRow("both: XWayland") << false << true << true << DisplayChoice::X11;
+        QTest::newRow("both, platform named") << true << true << true << DisplayChoice::AsGiven;
+        QTest::newRow("platform named only") << true << false << false << DisplayChoice::AsGiven;
+    }
+    void displayChoice() {
+        QFETCH(bool, platformSet);
+        QFETCH(bool, x11);
+        QFETCH(bool, wayland);
+        QTEST(ChooseDisplay({platformSet, x11, wayland}), "choice");
+    }
+};
+
+QTEST_MAIN(TestDesktop)
+#include "test_desktop.moc"
