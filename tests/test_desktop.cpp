@@ -15,14 +15,16 @@
 // package pulls in, and the window system it asks Qt for.
 class TestDesktop : public QObject {
     Q_OBJECT
+    const std::vector<TcpRow> noRows;
+    OwnedWindow<frmAddNew> addWindow;
     std::vector<std::unique_ptr<QWidget>> windows;
 
 private slots:
     void labelFitsItsBox_data() {
         QTest::addColumn<QLabel*>("label");
         for (QWidget* window : std::initializer_list<QWidget*>{
-                 new frmMain([] { return TcpTable{}; }), new frmFilter, new frmAddNew,
-                 new frmCopy({}), new frmAbout, new frmAboutProgrammer}) {
+                 new frmMain([] { return TcpTable{}; }), new frmFilter(addWindow), new frmAddNew,
+                 new frmCopy(noRows), new frmAbout, new frmAboutProgrammer}) {
             windows.emplace_back(window);
             for (QLabel* label : window->findChildren<QLabel*>())
                 if (!label->text().isEmpty())  // not a picture
