@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 program=${1:-$root/build/app/korvane-sockview}
 out=${2:-$root/docs/screenshots}
 
-source "$root/tests/x11_session.sh"
+source "$root/tests/support/x11_session.sh"
 reexec_in_own_network_namespace "$program" "$out"
 begin_session
 fail() { echo "screenshots: $*" >&2; exit 1; }
@@ -30,7 +30,7 @@ click_at() {  # window, x, y in the window's client area
 
 mkdir -p "$out"
 ip link set lo up || fail "cannot bring up the loopback interface"
-python3 "$root/tests/hold_loopback_connections.py" "$work/held" &
+python3 "$root/tests/support/hold_loopback_connections.py" "$work/held" &
 holder_pid=$!
 within_10s test -e "$work/held" || fail "the loopback connections were not set up"
 
