@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# On a real X server: the copy window opened with Alt+C, all five columns chosen and "&Copy Now"
-# pressed from the keyboard. Another program (xclip) then reads from the clipboard exactly what
-# ss reports in the program's network namespace, less the rows the initial filters hide.
+# On a real X server, as a user's keyboard would: the copy window opened with Alt+C, all five
+# columns chosen and "&Copy Now" pressed. Another program (xclip) then reads from the clipboard
+# exactly what ss reports in the program's network namespace, less the rows the initial filters
+# hide. Then Alt+E ends the program with status 0, having opened the maker's page exactly once
+# through the desktop's URL handler (xdg-open, here a recorder).
 # Usage: test_copy_x11.sh PROGRAM CONNECTION_HOLDER
 set -u
 source "$(dirname "$0")/support/x11_session.sh"
@@ -12,8 +14,13 @@ python3 "$2" "$work/held" &
 holder_pid=$!
 within_10s test -e "$work/held" || fail "the loopback connections were not set up"
 start_xvfb || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-start_program "$1"
-type_into "$(window_named "Korvane Sockview - .*")" alt+c || fail "no main window took Alt+C"
+# Qt hands web addresses to xdg-open outside GNOME and KDE.
+mkdir "$work/bin"
+printf '#!/bin/sh\necho "$*" >>"%s"\n' "$work/opened" >"$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
+start_program env -u BROWSER -u DEFAULT_BROWSER PATH="$work/bin:$PATH" "$1"
+main=$(window_named "Korvane Sockview - .*")
+type_into "$main" alt+c || fail "no main window took Alt+C"
 # "&Copy Now" has the focus; Local IP and Remote IP are ticked. Tick the other three, then go
 # round to "&Copy Now" and press it.
 type_into "$(window_named "Form Copy")" Tab Tab space Tab Tab space Tab space Tab Tab space ||
@@ -24,16 +31,27 @@ copied() {
 }
 within_10s copied || fail "xclip read nothing from the clipboard"
 
-# What the list must hold: ss's rows in the platform's order (version sort orders addresses by
-# their numbers), less those with a local address 0.0.0.0 or 127.0.0.1 or a remote address
-# 192.168.1.1 or 0.0.0.0.
+# What the list must hold: ss's rows in the platform's order (a version sort orders addresses by
+# their numbers), less those from 0.0.0.0 or 127.0.0.1 or to 192.168.1.1 or 0.0.0.0.
 ss -Htan4 | awk '{ split($4, l, ":"); split($5, r, ":")
     if (l[1] !~ /^(0\.0\.0\.0|127\.0\.0\.1)$/ && r[1] !~ /^(192\.168\.1\.1|0\.0\.0\.0)$/)
         printf "%s\t%s\t%s\t%s\t%s\t\r\n", l[1], l[2], r[1], r[2], $1 }' |
     sort -t $'\t' -k1,1V -k2,2n -k3,3V -k4,4n >"$work/expected"
-[[ $(wc -l <"$work/expected") -gt 101 ]] || fail "ss lists too few connections that the list would show"
+[[ $(wc -l <"$work/expected") -gt 101 ]] || fail "ss lists too few connections to compare"
 if ! cmp -s "$work/expected" "$work/clipboard"; then
     diff <(cat -A "$work/expected") <(cat -A "$work/clipboard") | head -20
     fail "the clipboard differs from ss's table"
 fi
-echo "PASS: the clipboard holds the $(wc -l <"$work/expected") listed connections, byte for byte"
+
+DISPLAY=$display xdotool key Return  # closes the message box, which has the focus
+type_into "$main" alt+e || fail "the main window did not take Alt+E"
+program_ended() { ! kill -0 "$program_pid" 2>/dev/null; }
+within_10s program_ended || fail "the program is still running after Alt+E"
+wait "$program_pid" || fail "the program ended with status $?"
+program_pid=
+# The handler runs detached; wait until every one started has written its line.
+opened() { [[ -s $work/opened ]] && ! pgrep -f "$work/bin/xdg-open" >/dev/null; }
+within_10s opened && [[ $(cat "$work/opened") == https://www.korvane.example/sockview ]] ||
+    fail "the maker's page was not opened exactly once: $(cat "$work/opened" 2>/dev/null)"
+echo "PASS: the clipboard held the $(wc -l <"$work/expected") listed connections, byte for byte;" \
+    "Alt+E opened the maker's page once and ended the program"

@@ -1,6 +1,6 @@
 #include "network_namespace.h"
 
-#include <arpa/inet.h>
+#include <netdb.h>
 #include <sched.h>
 #include <unistd.h>
 
@@ -8,28 +8,25 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 
 namespace {
 
-// address:port of either family in `where`; its length, or 0 when the literal is neither.
-socklen_t SocketAddress(const char* address, std::uint16_t port, sockaddr_storage& where) {
-    auto& v4 = reinterpret_cast<sockaddr_in&>(where);
-    auto& v6 = reinterpret_cast<sockaddr_in6&>(where);
-    where = {};
-    v4.sin_port = htons(port);  // where sin6_port is too
-    if (inet_pton(AF_INET, address, &v4.sin_addr) == 1) return where.ss_family = AF_INET, sizeof v4;
-    if (inet_pton(AF_INET6, address, &v6.sin6_addr) == 1)
-        return where.ss_family = AF_INET6, sizeof v6;
-    return 0;
+using Address = std::unique_ptr<addrinfo, decltype(&freeaddrinfo)>;
+
+// A literal address of either family and a port; empty when the literal is neither.
+Address Resolve(const char* address, std::uint16_t port) {
+    const addrinfo hints{.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV, .ai_socktype = SOCK_STREAM};
+    addrinfo* found = nullptr;
+    getaddrinfo(address, std::to_string(port).c_str(), &hints, &found);
+    return Address(found, freeaddrinfo);
 }
 
 // A TCP socket bound to address:port on which `then` succeeds; -1 otherwise.
 int BoundSocket(const char* address, std::uint16_t port, const std::function<bool(int)>& then) {
-    sockaddr_storage where;
-    const socklen_t length = SocketAddress(address, port, where);
-    const int fd = length ? socket(where.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0) : -1;
-    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&where), length) == 0 && then(fd))
-        return fd;
+    const Address where = Resolve(address, port);
+    const int fd = where ? socket(where->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0) : -1;
+    if (fd >= 0 && bind(fd, where->ai_addr, where->ai_addrlen) == 0 && then(fd)) return fd;
     if (fd >= 0) close(fd);
     return -1;
 }
@@ -48,9 +45,8 @@ int Listen(const char* address, std::uint16_t port) {
 }
 
 int ConnectFrom(const char* from, const char* to, std::uint16_t port) {
-    sockaddr_storage target;
-    const socklen_t length = SocketAddress(to, port, target);
+    const Address target = Resolve(to, port);
     return BoundSocket(from, 0, [&](int fd) {
-        return length && connect(fd, reinterpret_cast<sockaddr*>(&target), length) == 0;
+        return target && connect(fd, target->ai_addr, target->ai_addrlen) == 0;
     });
 }

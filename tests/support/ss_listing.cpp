@@ -45,11 +45,8 @@ std::vector<TcpRow> RowsFromSsListing(std::string_view listing) {
 QStringList RowTexts(const std::vector<TcpRow>& rows) {
     QStringList texts;
     for (const TcpRow& row : rows)
-        texts << QStringLiteral("%1 %2:%3 %4:%5")
-                     .arg(QString::fromUtf8(StateName(row.state - 1)),
-                          QString::fromStdString(IpText(row.localAddress)))
-                     .arg(PortNumber(row.localPort))
-                     .arg(QString::fromStdString(IpText(row.remoteAddress)))
-                     .arg(PortNumber(row.remotePort));
+        texts << QString::asprintf("%s %s:%u %s:%u", StateName(row.state - 1).data(),
+                                   IpText(row.localAddress).c_str(), PortNumber(row.localPort),
+                                   IpText(row.remoteAddress).c_str(), PortNumber(row.remotePort));
     return texts;
 }

@@ -48,12 +48,7 @@ start_program() {
 }
 
 # The id of the first visible window whose title is exactly the given one, once it is shown.
-window_named() {
-    DISPLAY=$display timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1
-}
+window_named() { DISPLAY=$display timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -1; }
 
 # No window manager runs here: give the window the keyboard focus, then type as a keyboard does.
-type_into() {
-    local window=$1; shift
-    DISPLAY=$display xdotool windowfocus --sync "$window" key --delay 40 "$@"
-}
+type_into() { DISPLAY=$display xdotool windowfocus --sync "$1" key --delay 40 "${@:2}"; }
