@@ -15,20 +15,15 @@ holder_pid=$!
 within_10s test -e "$work/held" || fail "the loopback connections were not set up"
 start_xvfb || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 # Qt hands web addresses to xdg-open outside GNOME and KDE.
-mkdir "$work/bin"
-printf '#!/bin/sh\necho "$*" >>"%s"\n' "$work/opened" >"$work/bin/xdg-open"
+mkdir "$work/bin" && printf '#!/bin/sh\necho "$*" >>"%s"\n' "$work/opened" >"$work/bin/xdg-open"
 chmod +x "$work/bin/xdg-open"
 start_program env -u BROWSER -u DEFAULT_BROWSER PATH="$work/bin:$PATH" "$1"
 main=$(window_named "Korvane Sockview - .*")
 type_into "$main" alt+c || fail "no main window took Alt+C"
 # "&Copy Now" has the focus; Local IP and Remote IP are ticked. Tick the other three, then go
 # round to "&Copy Now" and press it.
-type_into "$(window_named "Form Copy")" Tab Tab space Tab Tab space Tab space Tab Tab space ||
-    fail "no copy window took the keys"
-copied() {
-    DISPLAY=$display xclip -selection clipboard -o >"$work/clipboard" 2>/dev/null &&
-        [[ -s $work/clipboard ]]
-}
+type_into "$(window_named "Form Copy")" Tab Tab space Tab Tab space Tab space Tab Tab space
+copied() { DISPLAY=$display xclip -sel clip -o >"$work/clipboard" 2>/dev/null && [[ -s $work/clipboard ]]; }
 within_10s copied || fail "xclip read nothing from the clipboard"
 
 # What the list must hold: ss's rows in the platform's order (a version sort orders addresses by
@@ -38,20 +33,17 @@ ss -Htan4 | awk '{ split($4, l, ":"); split($5, r, ":")
         printf "%s\t%s\t%s\t%s\t%s\t\r\n", l[1], l[2], r[1], r[2], $1 }' |
     sort -t $'\t' -k1,1V -k2,2n -k3,3V -k4,4n >"$work/expected"
 [[ $(wc -l <"$work/expected") -gt 101 ]] || fail "ss lists too few connections to compare"
-if ! cmp -s "$work/expected" "$work/clipboard"; then
-    diff <(cat -A "$work/expected") <(cat -A "$work/clipboard") | head -20
-    fail "the clipboard differs from ss's table"
-fi
+cmp -s "$work/expected" "$work/clipboard" ||
+    fail "the clipboard differs from ss's table: $(diff <(cat -A "$work/expected") <(cat -A "$work/clipboard") | head)"
 
 DISPLAY=$display xdotool key Return  # closes the message box, which has the focus
 type_into "$main" alt+e || fail "the main window did not take Alt+E"
-program_ended() { ! kill -0 "$program_pid" 2>/dev/null; }
-within_10s program_ended || fail "the program is still running after Alt+E"
+ended() { ! kill -0 "$program_pid" 2>/dev/null; }
+within_10s ended || fail "the program is still running after Alt+E"
 wait "$program_pid" || fail "the program ended with status $?"
-program_pid=
 # The handler runs detached; wait until every one started has written its line.
 opened() { [[ -s $work/opened ]] && ! pgrep -f "$work/bin/xdg-open" >/dev/null; }
 within_10s opened && [[ $(cat "$work/opened") == https://www.korvane.example/sockview ]] ||
     fail "the maker's page was not opened exactly once: $(cat "$work/opened" 2>/dev/null)"
-echo "PASS: the clipboard held the $(wc -l <"$work/expected") listed connections, byte for byte;" \
-    "Alt+E opened the maker's page once and ended the program"
+echo "PASS: the clipboard held the $(wc -l <"$work/expected") listed connections, byte for byte," \
+    "and Alt+E opened the maker's page once and ended the program"

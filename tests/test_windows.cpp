@@ -35,9 +35,8 @@ Window* Shown() {
 // opens is up. Were it to run an event loop of its own, this timer would end that loop by hiding
 // the window.
 void Press(QAbstractButton* button) {
-    QTimer timer;
-    timer.callOnTimeout([] { QApplication::activeModalWidget()->hide(); });
-    timer.start(0);
+    const QObject pressing;
+    QTimer::singleShot(0, &pressing, [] { QApplication::activeModalWidget()->hide(); });
     button->click();
 }
 
