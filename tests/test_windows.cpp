@@ -22,15 +22,6 @@ using Messages = std::vector<RecordingDesktop::Message>;
 
 namespace {
 
-// The window of that class that is shown now; nullptr when there is none.
-template <class Window>
-Window* Shown() {
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->isVisible() && qobject_cast<Window*>(window))
-            return static_cast<Window*>(window);
-    return nullptr;
-}
-
 // Presses a button as an accessibility action does; the press must return while the window it
 // opens is up. Were it to run an event loop of its own, this timer would end that loop by hiding
 // the window.
@@ -137,8 +128,8 @@ private slots:
     // back at once, as an X11 owner can.
     void copyWindow() {
         Press(main->cmdCopy);
-        frmCopy* copy = Shown<frmCopy>();
-        QVERIFY(copy);
+        QTRY_VERIFY(qobject_cast<frmCopy*>(QApplication::activeWindow()));
+        auto* copy = static_cast<frmCopy*>(QApplication::activeWindow());
         table.rows = {Row(8, "10.0.0.6", 22, "10.0.0.20", 50123)};
         main->cmdRefresh->click();
         copy->Checks[3]->click();
@@ -167,9 +158,10 @@ private slots:
         QVERIFY(about);
         for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) QTest::keyClick(about, key);
         QTest::mouseClick(about->lblLink, Qt::LeftButton);
-        QVERIFY(about->isVisible() && !Shown<frmAboutProgrammer>());
+        QCOMPARE(QApplication::topLevelWidgets().size(), 2);  // the main window and About
         QTest::mouseClick(about->lbl[3], Qt::LeftButton);
-        QVERIFY(!about->isVisible() && Shown<frmAboutProgrammer>());
+        QVERIFY(!about->isVisible());
+        QTRY_VERIFY(qobject_cast<frmAboutProgrammer*>(QApplication::activeWindow()));
         QCOMPARE(desktop.openedPages, std::vector<std::string>{std::string(kMakerWebPage)});
     }
 
