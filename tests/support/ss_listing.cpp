@@ -38,7 +38,10 @@ std::vector<TcpRow> RowsFromSsListing(std::string_view listing) {
         rows.push_back(Row(state == std::end(kSsStates) ? 0 : int(state - std::begin(kSsStates)),
                            field.str(2).c_str(), port(3), field.str(4).c_str(), port(5)));
     }
-    SortIntoPlatformOrder(rows);
+    // The platform's order, found apart from the program's own sort: the fields' bytes as they lie.
+    std::ranges::sort(rows, {}, [](const TcpRow& r) {
+        return std::tie(r.localAddress, r.localPort, r.remoteAddress, r.remotePort);
+    });
     return rows;
 }
 
