@@ -161,8 +161,8 @@ private slots:
         QTest::mouseClick(about->lblLink, Qt::LeftButton);
         QCOMPARE(QApplication::topLevelWidgets().size(), 2);  // the main window and About
         QTest::mouseClick(about->lbl[3], Qt::LeftButton);
-        QVERIFY(!about->isVisible());
-        QTRY_VERIFY(qobject_cast<frmAboutProgrammer*>(QApplication::activeWindow()));
+        QTRY_VERIFY(!about->isVisible() &&
+                    qobject_cast<frmAboutProgrammer*>(QApplication::activeWindow()));
         QCOMPARE(desktop.openedPages, std::vector<std::string>{std::string(kMakerWebPage)});
     }
 

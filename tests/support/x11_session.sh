@@ -8,9 +8,7 @@ skip() { [[ ${CI:-} == true ]] && { echo "FAIL: $*"; exit 1; }; echo "SKIP: $*";
 fail() { echo "FAIL: $*"; sed 's/^/  program: /' "${work:-}/program.log" 2>/dev/null; exit 1; }
 
 # Skips the test when one of the tools is missing.
-require_tools() {
-    for tool in "$@"; do command -v "$tool" >/dev/null || skip "$tool is not installed"; done
-}
+require_tools() { for tool in "$@"; do command -v "$tool" >/dev/null || skip "$tool missing"; done; }
 
 # Runs the calling script again, once, inside a network namespace of its own with its loopback
 # interface up, where the only connections are those it opens. Pass the script's arguments.
