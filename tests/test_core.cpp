@@ -39,14 +39,13 @@ QByteArray Patched(QByteArray bytes, std::initializer_list<std::pair<int, int>> 
     return bytes;
 }
 
-// A parse as one line: how it ended, the rows read, the kernel's errno, why it failed.
+// A parse as one line: how it ended, the rows read, and the kernel's errno.
 QString Parse(const QByteArray& datagram, const DumpIdentity& id, std::vector<TcpRow>& rows) {
     const auto result =
         ParseInetDiagDatagram(std::as_bytes(std::span(datagram.data(), datagram.size())), id, rows);
-    return QString::asprintf("%s %zu %d %s",
-                             std::array{"more", "done", "failed"}[int(result.status)], rows.size(),
-                             result.kernelError, result.failure.c_str())
-        .trimmed();
+    const char* const ends[] = {"more", "done", "failed"};
+    return QString::asprintf("%s %zu %d", ends[int(result.status)], rows.size(),
+                             result.kernelError);
 }
 
 // A recorded dump: its sequence number and port id, then each datagram behind its length.
@@ -117,27 +116,18 @@ private slots:
     void brokenNetlinkDatagram_data() {
         const auto [id, bytes] = LoadDump("inet_diag_tcp4.bin", AF_INET);
         const QByteArray first = bytes.left(3720), one = first.left(124);
-        const QString malformed = "failed 0 0 malformed inet_diag message";
+        const int flags = SOCK_DIAG_BY_FAMILY | (NLM_F_MULTI | NLM_F_DUMP_INTR) << 16;
         QTest::addColumn<QByteArray>("datagram");
         QTest::addColumn<QString>("outcome");
-        QTest::newRow("other sequence, then done")
-            << Patched(first, {{8, id.sequence + 1}}) + Patched(one, {{4, NLMSG_DONE}, {16, 0}})
-            << "done 29 0";
-        QTest::newRow("sent as from the kernel, not to us")
-            << Patched(first, {{124 + 12, 0}}) << "more 29 0";
-        QTest::newRow("refused") << Patched(one, {{4, NLMSG_ERROR}, {16, -EPERM}})
-                                 << "failed 0 1 Operation not permitted";
-        QTest::newRow("dump broken off in the kernel")
-            << Patched(one, {{4, NLMSG_DONE}, {16, -ENOBUFS}})
-            << "failed 0 105 No buffer space available";
-        QTest::newRow("interrupted")
-            << Patched(first,
-                       {{124 + 4, SOCK_DIAG_BY_FAMILY | (NLM_F_MULTI | NLM_F_DUMP_INTR) << 16}})
-            << "failed 1 0 the connection table changed during the dump";
-        QTest::newRow("socket of the other family") << Patched(one, {{16, AF_INET6}}) << malformed;
-        QTest::newRow("socket message too short") << Patched(one, {{0, 16 + 71}}) << malformed;
-        QTest::newRow("length inside the header")
-            << Patched(first, {{0, 8}}) << "failed 0 0 netlink message length out of bounds";
+        QTest::newRow("other sequence") << Patched(first, {{8, id.sequence + 1}}) << "more 29 0";
+        QTest::newRow("sent as from the kernel") << Patched(first, {{124 + 12, 0}}) << "more 29 0";
+        QTest::newRow("refused") << Patched(one, {{4, NLMSG_ERROR}, {16, -EPERM}}) << "failed 0 1";
+        QTest::newRow("broken off")
+            << Patched(one, {{4, NLMSG_DONE}, {16, -ENOBUFS}}) << "failed 0 105";
+        QTest::newRow("interrupted") << Patched(first, {{124 + 4, flags}}) << "failed 1 0";
+        QTest::newRow("other family") << Patched(one, {{16, AF_INET6}}) << "failed 0 0";
+        QTest::newRow("socket message too short") << Patched(one, {{0, 16 + 71}}) << "failed 0 0";
+        QTest::newRow("length inside the header") << Patched(first, {{0, 8}}) << "failed 0 0";
     }
     void brokenNetlinkDatagram() {
         QFETCH(QByteArray, datagram);

@@ -45,6 +45,8 @@ private slots:
     void init() {
         desktop.messages.clear();
         desktop.openedPages.clear();
+        table = {};
+        reads = 0;
         main.emplace([this] { return ++reads, table; });
         main->show();
     }
