@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Takes the README's pictures: starts the built program on a private X server, in a network
-# namespace of its own with a few hundred loopback connections, opens each window from the
+# namespace of its own with over two thousand loopback connections, opens each window from the
 # keyboard (and the About window's label with the mouse), and saves one PNG per window.
 #
 # Needs (Debian packages): xvfb xdotool imagemagick iproute2 python3, fonts-liberation2 (faces
