@@ -29,9 +29,7 @@ std::vector<TcpRow> RowsFromSsListing(std::string_view listing) {
     std::istringstream lines{std::string(listing)};
     std::smatch field;
     // ss writes port 0 as "*".
-    const auto port = [&](int i) {
-        return std::uint16_t(field[i] == "*" ? 0 : std::stoi(field[i]));
-    };
+    const auto port = [&](int i) { return field[i] == "*" ? 0 : std::stoi(field[i]); };
     for (std::string line; std::getline(lines, line);) {
         if (!std::regex_match(line, field, kLine)) continue;
         const auto state = std::ranges::find(kSsStates, field.str(1));
