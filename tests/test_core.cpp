@@ -135,23 +135,19 @@ private slots:
         }
     }
 
-    // The three readers in an empty namespace: a listener with a client, and a listener on [::]
-    // with an IPv4 client (the kernel lists the server's end of that only among the IPv6
-    // sockets, with both addresses mapped). Neither that listener nor an IPv6 connection shows.
+    // The three readers in an empty namespace, with a listener, and a listener on [::] with an
+    // IPv4 client: the kernel lists the server's end of that connection only among the IPv6
+    // sockets, with both addresses mapped. The [::] listener itself does not show.
     void kernelTableMatchesSs() {
         std::string why;
         if (!EnterPrivateNetworkNamespace(&why)) {
             if (qgetenv("CI") == "true") QFAIL(why.c_str());
             QSKIP(why.c_str());
         }
-        const int sockets[] = {Listen("127.0.0.2", 8080),
-                               Listen("::", 8443),
-                               Listen("::1", 9443),
-                               ConnectFrom("127.0.0.3", "127.0.0.2", 8080),
-                               ConnectFrom("127.0.0.3", "127.0.0.2", 8443),
-                               ConnectFrom("::1", "::1", 9443)};
+        const int sockets[] = {Listen("127.0.0.2", 8080), Listen("::", 8443),
+                               ConnectFrom("127.0.0.3", "127.0.0.2", 8443)};
         const QStringList witness = RowTexts(RowsFromSsListing(RunSs("-tan")));
-        QCOMPARE(witness.size(), 5);
+        QCOMPARE(witness.size(), 3);
         for (const auto source : {ReadNetlinkTcpTable, ReadProcTcpTable, GetTcpTable}) {
             const TcpTable table = source();
             QCOMPARE(table.readable() ? RowTexts(table.rows) : QStringList{table.failure.c_str()},
