@@ -31,6 +31,13 @@ void Press(QAbstractButton* button) {
     button->click();
 }
 
+// The modal window that a press opened, if it is of that class.
+template <class Window>
+Window* Opened(QAbstractButton* button) {
+    Press(button);
+    return qobject_cast<Window*>(QApplication::activeModalWidget());
+}
+
 }  // namespace
 
 class TestWindows : public QObject {
@@ -84,11 +91,9 @@ private slots:
     // of typed and pasted text, refuses what could never match and what is listed already, then
     // adds, and the list follows. Delete Entry deletes the selected entry, or warns.
     void filterWindows() {
-        Press(main->cmdFilter);
-        auto* filters = qobject_cast<frmFilter*>(QApplication::activeModalWidget());
+        auto* filters = Opened<frmFilter>(main->cmdFilter);
         QVERIFY(filters);
-        Press(filters->cmdAdd);
-        QPointer<frmAddNew> add = qobject_cast<frmAddNew*>(QApplication::activeModalWidget());
+        QPointer<frmAddNew> add = Opened<frmAddNew>(filters->cmdAdd);
         QVERIFY(add);
         QTest::keyClicks(add->Text1, "12a7.0 -.0");
         QApplication::clipboard()->setText("ip: .1 x");
@@ -96,8 +101,8 @@ private slots:
         QTest::keyClick(add->Text1, Qt::Key_Return);
         // The release of the Enter that closed the message box does not add again.
         QTest::keyRelease(add->Text1, Qt::Key_Return);
-        QTest::keyClick(add->Combo1, Qt::Key_Down);
-        QTest::keyClick(add->Combo1, Qt::Key_Down);  // Remote IP, and the box is emptied
+        for (int step = 0; step < 2; ++step) QTest::keyClick(add->Combo1, Qt::Key_Down);
+        // Now Remote IP, and the box was emptied.
         QTest::keyClicks(add->Text1, "999");
         add->cmdAdd->click();
         QTest::keyClicks(add->Text1, "10.0.0.1");
@@ -117,13 +122,11 @@ private slots:
         // Hidden, a window keeps its state; its close box destroys it, and the next press
         // builds it afresh.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // were it destroyed
-        Press(filters->cmdAdd);
-        QCOMPARE(QApplication::activeModalWidget(), add);
+        QCOMPARE(Opened<frmAddNew>(filters->cmdAdd), add);
         QCOMPARE(add->Combo1->currentIndex(), 2);
         add->close();
         QTRY_VERIFY(!add);
-        Press(filters->cmdAdd);
-        add = qobject_cast<frmAddNew*>(QApplication::activeModalWidget());
+        add = Opened<frmAddNew>(filters->cmdAdd);
         QVERIFY(add && add->Combo1->currentIndex() == 0);
     }
 
@@ -156,8 +159,7 @@ private slots:
     // About is modal: Enter and Esc do not leave it, its link opens the maker's page, and a
     // click on a text leaves it. About Programmer appears only then.
     void aboutThenAboutProgrammer() {
-        Press(main->cmdAbout);
-        auto* about = qobject_cast<frmAbout*>(QApplication::activeModalWidget());
+        auto* about = Opened<frmAbout>(main->cmdAbout);
         QVERIFY(about);
         for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) QTest::keyClick(about, key);
         QTest::mouseClick(about->lblLink, Qt::LeftButton);

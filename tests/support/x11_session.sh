@@ -24,8 +24,7 @@ reexec_in_own_network_namespace() {
 # connection holder were started, and removes it.
 begin_session() {
     work=$(mktemp -d)
-    xvfb_pid= program_pid= holder_pid=
-    trap 'kill $program_pid $holder_pid $xvfb_pid 2>/dev/null; wait; rm -rf "$work"' EXIT
+    trap 'kill ${program_pid:-} ${holder_pid:-} ${xvfb_pid:-} 2>/dev/null; wait; rm -rf "$work"' EXIT
 }
 
 # Polls a condition for at most about ten seconds.
