@@ -18,7 +18,6 @@
 #include "recording_desktop.h"
 
 using enum MessageIcon;
-using Messages = std::vector<RecordingDesktop::Message>;
 
 namespace {
 
@@ -113,7 +112,7 @@ private slots:
         filters->lstFilter->setCurrentRow(4);
         filters->cmdDelete->click();
         QCOMPARE(filters->lstFilter->count(), 4);
-        const Messages said = {
+        const std::vector<RecordingDesktop::Message> said = {
             {"Already added to filter list", "Add New Filter", Information},
             {"Please enter a valid IP Address", "Add New Filter", Critical},
             {"The item does not exists in the filter list.", "Delete Entry", Warning}};
@@ -149,7 +148,7 @@ private slots:
         copy->Checks[0]->click();
         copy->cmdCopy->click();
         QVERIFY(copy->isVisible());
-        const Messages said = {
+        const std::vector<RecordingDesktop::Message> said = {
             {"The selected item(s) have been copied to clipboard.", "Form Copy", Information},
             {"You must choost at-least one item to be copied.", "Form Copy", Critical},
             {"The list could not be copied to the clipboard.", "Form Copy", Critical}};
