@@ -10,7 +10,6 @@ program=$1
 source "$(dirname "$0")/support/x11_session.sh"
 require_tools Xvfb openbox xdotool xprop xwininfo python3
 begin_session
-fail() { echo "FAIL: $*"; [[ -s $work/program.log ]] && sed 's/^/  program: /' "$work/program.log"; exit 1; }
 
 start_xvfb || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 start_openbox || fail "openbox did not start: $(cat "$work/openbox.log")"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Takes the README's pictures: starts the built program on a private X server, in a network
-# namespace of its own with a few hundred loopback connections, opens each window from the
+# namespace of its own with over two thousand loopback connections, opens each window from the
 # keyboard (and the About window's label with the mouse), and saves one PNG per window.
 #
 # Needs (Debian packages): xvfb xdotool imagemagick iproute2 python3, fonts-liberation2 (faces
@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 program=${1:-$root/build/app/korvane-sockview}
 out=${2:-$root/docs/screenshots}
 
-source "$root/tests/x11_session.sh"
+source "$root/tests/support/x11_session.sh"
 reexec_in_own_network_namespace "$program" "$out"
 begin_session
 fail() { echo "screenshots: $*" >&2; exit 1; }
@@ -30,7 +30,7 @@ click_at() {  # window, x, y in the window's client area
 
 mkdir -p "$out"
 ip link set lo up || fail "cannot bring up the loopback interface"
-python3 "$root/tests/hold_loopback_connections.py" "$work/held" &
+python3 "$root/tests/support/hold_loopback_connections.py" "$work/held" &
 holder_pid=$!
 within_10s test -e "$work/held" || fail "the loopback connections were not set up"
 

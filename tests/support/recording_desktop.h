@@ -1,6 +1,7 @@
 #pragma once
 
-#include <cstdint>
+#include <arpa/inet.h>
+
 #include <string>
 #include <vector>
 
@@ -23,10 +24,15 @@ public:
     std::vector<Message> messages;
     std::vector<std::string> openedPages;
 
-    void ShowMessage(std::string_view text, std::string_view title, MessageIcon icon) override;
-    void OpenWebPage(std::string_view address) override;
+    void ShowMessage(std::string_view text, std::string_view title, MessageIcon icon) override {
+        messages.push_back({std::string(text), std::string(title), icon});
+    }
+    void OpenWebPage(std::string_view address) override { openedPages.emplace_back(address); }
 };
 
 // A row from readable parts: Row(5, "10.0.0.5", 443, "10.0.0.9", 51000).
-TcpRow Row(std::int32_t state, const char* localAddress, std::uint16_t localPort,
-           const char* remoteAddress, std::uint16_t remotePort);
+inline TcpRow Row(std::int32_t state, const char* localAddress, std::uint16_t localPort,
+                  const char* remoteAddress, std::uint16_t remotePort) {
+    return {state, AddressField(ntohl(inet_addr(localAddress))), PortField(localPort),
+            AddressField(ntohl(inet_addr(remoteAddress))), PortField(remotePort)};
+}

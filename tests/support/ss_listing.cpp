@@ -1,22 +1,20 @@
 #include "ss_listing.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <regex>
 #include <sstream>
 
 #include "Module1.h"
+#include "recording_desktop.h"
 
 std::string RunSs(const char* options) {
     FILE* pipe = popen((std::string("ss -H ") + options + " 2>/dev/null").c_str(), "r");
-    if (!pipe) return {};
     std::string output;
     char chunk[4096];
-    for (std::size_t count; (count = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+    for (std::size_t count; pipe && (count = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
         output.append(chunk, count);
-    return pclose(pipe) == 0 ? output : std::string();
+    return pipe && pclose(pipe) == 0 ? output : std::string();
 }
 
 std::vector<TcpRow> RowsFromSsListing(std::string_view listing) {
@@ -30,31 +28,26 @@ std::vector<TcpRow> RowsFromSsListing(std::string_view listing) {
     std::vector<TcpRow> rows;
     std::istringstream lines{std::string(listing)};
     std::smatch field;
-    const auto address = [&](int i) {
-        return AddressField(ntohl(inet_addr(field.str(i).c_str())));
-    };
     // ss writes port 0 as "*".
-    const auto port = [&](int i) {
-        return PortField(field[i] == "*" ? 0 : std::stoi(field.str(i)));
-    };
+    const auto port = [&](int i) { return field[i] == "*" ? 0 : std::stoi(field[i]); };
     for (std::string line; std::getline(lines, line);) {
         if (!std::regex_match(line, field, kLine)) continue;
-        const auto state = std::find(std::begin(kSsStates), std::end(kSsStates), field.str(1));
-        rows.push_back({state == std::end(kSsStates) ? 0 : int(state - std::begin(kSsStates)),
-                        address(2), port(3), address(4), port(5)});
+        const auto state = std::ranges::find(kSsStates, field.str(1));
+        rows.push_back(Row(state == std::end(kSsStates) ? 0 : int(state - std::begin(kSsStates)),
+                           field.str(2).c_str(), port(3), field.str(4).c_str(), port(5)));
     }
-    SortIntoPlatformOrder(rows);
+    // The platform's order, found apart from the program's own sort: the fields' bytes as they lie.
+    std::ranges::sort(rows, {}, [](const TcpRow& r) {
+        return std::tie(r.localAddress, r.localPort, r.remoteAddress, r.remotePort);
+    });
     return rows;
 }
 
 QStringList RowTexts(const std::vector<TcpRow>& rows) {
     QStringList texts;
     for (const TcpRow& row : rows)
-        texts << QStringLiteral("%1 %2:%3 %4:%5")
-                     .arg(QString::fromUtf8(StateName(row.state - 1)),
-                          QString::fromStdString(IpText(row.localAddress)))
-                     .arg(PortNumber(row.localPort))
-                     .arg(QString::fromStdString(IpText(row.remoteAddress)))
-                     .arg(PortNumber(row.remotePort));
+        texts << QString::asprintf("%s %s:%u %s:%u", StateName(row.state - 1).data(),
+                                   IpText(row.localAddress).c_str(), PortNumber(row.localPort),
+                                   IpText(row.remoteAddress).c_str(), PortNumber(row.remotePort));
     return texts;
 }

@@ -1,0 +1,185 @@
+// The windows, driven as a user drives them: clicks and keys on the real widgets, with the table
+// source and the desktop (message boxes, the browser) stood in for.
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+#include <QTimer>
+#include <optional>
+
+#include "Module2.h"
+#include "frmMain.h"
+#include "maker.h"
+#include "recording_desktop.h"
+
+using enum MessageIcon;
+
+namespace {
+
+// Presses a button as an accessibility action does; the press must return while the window it
+// opens is up. Were it to run an event loop of its own, this timer would end that loop by hiding
+// the window.
+void Press(QAbstractButton* button) {
+    const QObject pressing;
+    QTimer::singleShot(0, &pressing, [] { QApplication::activeModalWidget()->hide(); });
+    button->click();
+}
+
+// The modal window that a press opened, if it is of that class.
+template <class Window>
+Window* Opened(QAbstractButton* button) {
+    Press(button);
+    return qobject_cast<Window*>(QApplication::activeModalWidget());
+}
+
+}  // namespace
+
+class TestWindows : public QObject {
+    Q_OBJECT
+    RecordingDesktop desktop;
+    TcpTable table;
+    int reads = 0;
+    std::optional<frmMain> main;
+
+private slots:
+    // Each test starts as the program does, with the main window shown, over an empty table.
+    void init() {
+        desktop.messages.clear();
+        desktop.openedPages.clear();
+        table = {};
+        reads = 0;
+        main.emplace([this] { return ++reads, table; });
+        main->show();
+    }
+
+    // The windows that the main window opened go with it.
+    void cleanup() {
+        main.reset();
+        QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+    }
+
+    // Each refresh lists what the table source gives then, less the rows the filters hide.
+    void refresh() {
+        QAbstractItemModelTester tester(const_cast<ConnectionModel*>(&main->connections()),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        table.rows = {Row(2, "10.0.0.6", 8080, "10.0.0.7", 9),
+                      Row(5, "127.0.0.1", 631, "1.0.0.1", 1)};
+        // A press that the refresh's own message pumping delivers is ignored.
+        QTimer::singleShot(0, main->cmdRefresh, &QAbstractButton::click);
+        main->cmdRefresh->click();
+        QCoreApplication::processEvents();
+        QCOMPARE(reads, 2);
+        QCOMPARE(main->connections().index(0, 3).data().toString(), "0");  // a listener's
+        QVERIFY(main->windowTitle().endsWith(" - 1 shown, 1 hidden"));
+
+        // A table that cannot be read empties the list, and the title says why.
+        table = {{}, "netlink: Permission denied"};
+        main->cmdRefresh->click();
+        QCOMPARE(main->connections().rowCount(), 0);
+        QVERIFY(main->windowTitle().endsWith(
+            " - the connection table could not be read: netlink: Permission denied"));
+        QVERIFY(desktop.messages.empty());
+    }
+
+    // Filter List and Add New Filter are modal. The add window keeps only digits and full stops
+    // of typed and pasted text, refuses what could never match and what is listed already, then
+    // adds, and the list follows. Delete Entry deletes the selected entry, or warns.
+    void filterWindows() {
+        auto* filters = Opened<frmFilter>(main->cmdFilter);
+        QVERIFY(filters);
+        QPointer<frmAddNew> add = Opened<frmAddNew>(filters->cmdAdd);
+        QVERIFY(add);
+        QTest::keyClicks(add->Text1, "12a7.0 -.0");
+        QApplication::clipboard()->setText("ip: .1 x");
+        QTest::keyClick(add->Text1, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(add->Text1, Qt::Key_Return);
+        // The release of the Enter that closed the message box does not add again.
+        QTest::keyRelease(add->Text1, Qt::Key_Return);
+        for (int step = 0; step < 2; ++step) QTest::keyClick(add->Combo1, Qt::Key_Down);
+        // Now Remote IP, and the box was emptied.
+        QTest::keyClicks(add->Text1, "999");
+        add->cmdAdd->click();
+        QTest::keyClicks(add->Text1, "10.0.0.1");
+        add->cmdAdd->click();
+        QVERIFY(!add->isVisible());
+        QCOMPARE(filters->lstFilter->findItems("Remote IP = 10.0.0.1", Qt::MatchExactly).size(), 1);
+        filters->cmdDelete->click();
+        filters->lstFilter->setCurrentRow(4);
+        filters->cmdDelete->click();
+        QCOMPARE(filters->lstFilter->count(), 4);
+        const std::vector<RecordingDesktop::Message> said = {
+            {"Already added to filter list", "Add New Filter", Information},
+            {"Please enter a valid IP Address", "Add New Filter", Critical},
+            {"The item does not exists in the filter list.", "Delete Entry", Warning}};
+        QCOMPARE(desktop.messages, said);
+
+        // Hidden, a window keeps its state; its close box destroys it, and the next press
+        // builds it afresh.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // were it destroyed
+        QCOMPARE(Opened<frmAddNew>(filters->cmdAdd), add);
+        QCOMPARE(add->Combo1->currentIndex(), 2);
+        add->close();
+        QTRY_VERIFY(!add);
+        add = Opened<frmAddNew>(filters->cmdAdd);
+        QVERIFY(add && add->Combo1->currentIndex() == 0);
+    }
+
+    // Each "&Copy Now" copies the list as it is then. Another program can take the clipboard
+    // back at once, as an X11 owner can.
+    void copyWindow() {
+        Press(main->cmdCopy);
+        QTRY_VERIFY(qobject_cast<frmCopy*>(QApplication::activeWindow()));
+        auto* copy = static_cast<frmCopy*>(QApplication::activeWindow());
+        table.rows = {Row(8, "10.0.0.6", 22, "10.0.0.20", 50123)};
+        main->cmdRefresh->click();
+        copy->Checks[3]->click();
+        copy->cmdCopy->click();
+        QClipboard* clipboard = QApplication::clipboard();
+        QCOMPARE(clipboard->text(), "10.0.0.6\t10.0.0.20\t50123\t\r\n");
+        for (const int column : {0, 2, 3}) copy->Checks[column]->click();
+        copy->cmdCopy->click();
+        const auto takeBack = [clipboard] { clipboard->setText("another program's text"); };
+        connect(clipboard, &QClipboard::dataChanged, this, takeBack, Qt::SingleShotConnection);
+        copy->Checks[0]->click();
+        copy->cmdCopy->click();
+        QVERIFY(copy->isVisible());
+        const std::vector<RecordingDesktop::Message> said = {
+            {"The selected item(s) have been copied to clipboard.", "Form Copy", Information},
+            {"You must choost at-least one item to be copied.", "Form Copy", Critical},
+            {"The list could not be copied to the clipboard.", "Form Copy", Critical}};
+        QCOMPARE(desktop.messages, said);
+    }
+
+    // About is modal: Enter and Esc do not leave it, its link opens the maker's page, and a
+    // click on a text leaves it. About Programmer appears only then.
+    void aboutThenAboutProgrammer() {
+        auto* about = Opened<frmAbout>(main->cmdAbout);
+        QVERIFY(about);
+        for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) QTest::keyClick(about, key);
+        QTest::mouseClick(about->lblLink, Qt::LeftButton);
+        QCOMPARE(QApplication::topLevelWidgets().size(), 2);  // the main window and About
+        QTest::mouseClick(about->lbl[3], Qt::LeftButton);
+        QTRY_VERIFY(!about->isVisible() &&
+                    qobject_cast<frmAboutProgrammer*>(QApplication::activeWindow()));
+        QCOMPARE(desktop.openedPages, std::vector<std::string>{std::string(kMakerWebPage)});
+    }
+
+    // A close request ends the event loop with status 0 (the watchdog would give 2) and opens
+    // the maker's page; "&Exit" pressed after it opens nothing more.
+    void closeRequestExits() {
+        QTimer::singleShot(10'000, &*main, [] { QCoreApplication::exit(2); });
+        QTimer::singleShot(0, &*main, &QWidget::close);
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(desktop.openedPages, std::vector<std::string>{std::string(kMakerWebPage)});
+        main->cmdClose->click();
+        QCOMPARE(desktop.openedPages.size(), 1u);
+    }
+};
+
+QTEST_MAIN(TestWindows)
+#include "test_windows.moc"
