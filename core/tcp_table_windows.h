@@ -1,8 +1,10 @@
 #pragma once
 
 // winsock2.h must come before any header that pulls in windows.h.
-#include <iphlpapi.h>
+// clang-format off
 #include <winsock2.h>
+#include <iphlpapi.h>
+// clang-format on
 
 #include <functional>
 

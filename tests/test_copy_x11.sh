@@ -2,7 +2,8 @@
 # On a real X server, as a user's keyboard would: the copy window opened with Alt+C, all five
 # columns chosen and "&Copy Now" pressed. Another program (xclip) then reads from the clipboard
 # exactly what ss reports in the program's network namespace, less the rows the initial filters
-# hide.
+# hide. Then Alt+E ends the program, which opens the maker's page once through the desktop's URL
+# handler (xdg-open, here a recorder).
 # Usage: test_copy_x11.sh PROGRAM CONNECTION_HOLDER
 set -u
 source "$(dirname "$0")/support/x11_session.sh"
@@ -13,8 +14,12 @@ python3 "$2" "$work/held" &
 holder_pid=$!
 within_10s test -e "$work/held" || fail "the loopback connections were not set up"
 start_xvfb || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-start_program "$1"
-type_into "$(window_named "Korvane Sockview - .*")" alt+c || fail "no main window took Alt+C"
+mkdir "$work/bin"
+printf '#!/bin/sh\necho "$*" >>%s/opened\n' "$work" >"$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
+start_program env -u BROWSER PATH="$work/bin:$PATH" "$1"
+main=$(window_named "Korvane Sockview - .*")
+type_into "$main" alt+c || fail "no main window took Alt+C"
 # "&Copy Now" has the focus; Local IP and Remote IP are ticked. Tick the other three, then go
 # round to "&Copy Now" and press it.
 type_into "$(window_named "Form Copy")" Tab Tab space Tab Tab space Tab space Tab Tab space
@@ -30,4 +35,12 @@ ss -Htan4 | awk '{ split($4, l, ":"); split($5, r, ":")
 cmp -s "$work/expected" "$work/clipboard" ||
     fail "the clipboard differs from ss's table: $(diff <(cat -A "$work/expected") <(cat -A "$work/clipboard") | head)"
 
-echo "PASS: the clipboard held the $(wc -l <"$work/expected") listed connections, byte for byte"
+DISPLAY=$display xdotool key Return  # the message box that says the list was copied
+type_into "$main" alt+e
+within_10s eval '! kill -0 $program_pid 2>/dev/null' || fail "the program still runs after Alt+E"
+wait "$program_pid" || fail "the program ended with status $?"
+program_pid=
+opened() { [[ -s $work/opened ]] && ! pgrep -f "$work/bin/xdg-open" >/dev/null; }
+within_10s opened && [[ $(cat "$work/opened") == https://www.korvane.example/sockview ]] ||
+    fail "expected one opening of the maker's page, got: $(cat "$work/opened" 2>/dev/null)"
+echo "PASS: the clipboard held the $(wc -l <"$work/expected") listed connections, byte for byte; Alt+E opened the maker's page once"
