@@ -1,10 +1,15 @@
 #pragma once
 
 // winsock2.h must come before any header that pulls in windows.h.
-#include <iphlpapi.h>
 #include <winsock2.h>
+// (kept apart so that sorting the includes leaves it first)
+#include <iphlpapi.h>
 
+#include <cstddef>
 #include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "tcp_row.h"
 
@@ -15,3 +20,44 @@ using TcpTableCall = std::function<DWORD(PMIB_TCPTABLE, PULONG, BOOL)>;
 // Asks `call` for the sorted table, growing the buffer to the size the call names for as long as
 // the table does not fit (it can grow between two calls), a bounded number of times.
 TcpTable ReadTcpTableFrom(const TcpTableCall& call);
+
+// What the IP Helper table calls share.
+
+// A table as a call filled it: DWORD elements keep its rows aligned. Empty when the call
+// failed, and `failure` says why.
+struct IpHelperTable {
+    std::vector<DWORD> buffer;
+    std::string failure;
+};
+
+// Calls `call` (which fills the buffer it is given or names the size it needs) with a buffer
+// grown to the named size for as long as the table does not fit, a bounded number of times.
+// `name` starts the failure text.
+IpHelperTable CallWithGrowingBuffer(const std::function<DWORD(void*, PULONG)>& call,
+                                    const std::string& name);
+
+// How many rows of a table filled into `bytes` may be read: its count, or nothing when the
+// count claims more rows than fit.
+template <class Table>
+std::optional<std::size_t> RowsThatFit(const Table& table, std::size_t bytes) {
+    const std::size_t room = (bytes - offsetof(Table, table)) / sizeof table.table[0];
+    if (table.dwNumEntries > room) return std::nullopt;
+    return table.dwNumEntries;
+}
+
+// Fields as they lie: addresses in network order, ports in network order in their first two
+// bytes (the other two may hold anything and are cleared).
+RawField AddressBytes(const DWORD& address);
+RawField PortBytes(const DWORD& port);
+
+// A row of either table; both kinds of row begin with the same five fields.
+template <class MibRow>
+TcpRow RowOf(const MibRow& row) {
+    TcpRow tcpRow;
+    tcpRow.state = static_cast<std::int32_t>(row.dwState);
+    tcpRow.localAddress = AddressBytes(row.dwLocalAddr);
+    tcpRow.localPort = PortBytes(row.dwLocalPort);
+    tcpRow.remoteAddress = AddressBytes(row.dwRemoteAddr);
+    tcpRow.remotePort = PortBytes(row.dwRemotePort);
+    return tcpRow;
+}

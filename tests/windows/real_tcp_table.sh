@@ -23,7 +23,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-python3 "$here/../hold_loopback_connections.py" "$work/expected" &
+python3 "$here/../support/hold_loopback_connections.py" "$work/expected" &
 holder=$!
 for _ in $(seq 200); do
   [[ -f $work/expected ]] && break
