@@ -18,7 +18,8 @@ struct TcpRow {
     RawField remoteAddress{};
     RawField remotePort{};
     // Who holds the socket, where the table tells it (Linux); no part of the connection's
-    // identity. The inode is 0 once the connection is closing and no process holds it.
+    // identity. The inode is 0 when no process holds the socket: it is closing (or still
+    // waits in its listener's queue to be accepted).
     std::uint32_t inode = 0;
     std::uint32_t uid = 0;
 };
