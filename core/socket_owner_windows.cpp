@@ -70,22 +70,15 @@ OwnerFacts ProcessFacts(DWORD pid) {
 class ProcessIds final : public OwnerMap {
 public:
     explicit ProcessIds(const OwnerTableCall& call) {
-        const IpHelperTable table = CallWithGrowingBuffer(
+        IpHelperTable filled = CallWithGrowingBuffer(
             [&](void* buffer, PULONG size) {
                 return call(static_cast<PMIB_TCPTABLE_OWNER_PID>(buffer), size, TRUE);
             },
             "GetExtendedTcpTable");
-        failure_ = table.failure;
-        if (table.buffer.empty()) return;
-        const auto& mib = *reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(table.buffer.data());
-        const auto count = RowsThatFit(mib, table.buffer.size() * sizeof(DWORD));
-        if (!count) {
-            failure_ = "GetExtendedTcpTable: reported " + std::to_string(mib.dwNumEntries) +
-                       " rows in a buffer of " + std::to_string(table.buffer.size() * 4) + " bytes";
-            return;
-        }
-        for (std::size_t i = 0; i < *count; ++i)
-            pids_.emplace_back(KeyOf(RowOf(mib.table[i])), mib.table[i].dwOwningPid);
+        for (const MIB_TCPROW_OWNER_PID& row :
+             FilledRows<MIB_TCPTABLE_OWNER_PID>(filled, "GetExtendedTcpTable"))
+            pids_.emplace_back(KeyOf(RowOf(row)), row.dwOwningPid);
+        failure_ = filled.failure;
         std::sort(pids_.begin(), pids_.end());
     }
 

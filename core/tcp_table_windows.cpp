@@ -25,20 +25,6 @@ std::string ErrorText(DWORD error) {
     return text.empty() ? code : text + " (" + code + ")";
 }
 
-TcpTable RowsOf(const MIB_TCPTABLE& mib, std::size_t bufferBytes) {
-    const std::optional<std::size_t> count = RowsThatFit(mib, bufferBytes);
-    if (!count) {
-        return {{},
-                "GetTcpTable: reported " + std::to_string(mib.dwNumEntries) +
-                    " rows in a buffer of " + std::to_string(bufferBytes) + " bytes"};
-    }
-    TcpTable table;
-    table.rows.reserve(*count);
-    for (std::size_t i = 0; i < *count; ++i) table.rows.push_back(RowOf(mib.table[i]));
-    SortIntoPlatformOrder(table.rows);
-    return table;
-}
-
 }  // namespace
 
 RawField AddressBytes(const DWORD& address) {
@@ -69,14 +55,18 @@ IpHelperTable CallWithGrowingBuffer(const std::function<DWORD(void*, PULONG)>& c
 }
 
 TcpTable ReadTcpTableFrom(const TcpTableCall& call) {
-    const IpHelperTable table = CallWithGrowingBuffer(
+    IpHelperTable filled = CallWithGrowingBuffer(
         [&](void* buffer, PULONG size) {
             return call(static_cast<PMIB_TCPTABLE>(buffer), size, TRUE);
         },
         "GetTcpTable");
-    if (table.buffer.empty()) return {{}, table.failure};
-    return RowsOf(*reinterpret_cast<const MIB_TCPTABLE*>(table.buffer.data()),
-                  table.buffer.size() * sizeof(DWORD));
+    const auto rows = FilledRows<MIB_TCPTABLE>(filled, "GetTcpTable");
+    if (!filled.failure.empty()) return {{}, filled.failure};
+    TcpTable table;
+    table.rows.reserve(rows.size());
+    for (const MIB_TCPROW& row : rows) table.rows.push_back(RowOf(row));
+    SortIntoPlatformOrder(table.rows);
+    return table;
 }
 
 TcpTable GetTcpTable() {

@@ -7,8 +7,9 @@
 
 #include <cstddef>
 #include <functional>
-#include <optional>
+#include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "tcp_row.h"
@@ -36,13 +37,20 @@ struct IpHelperTable {
 IpHelperTable CallWithGrowingBuffer(const std::function<DWORD(void*, PULONG)>& call,
                                     const std::string& name);
 
-// How many rows of a table filled into `bytes` may be read: its count, or nothing when the
-// count claims more rows than fit.
+// The rows of the table that a call filled in: none when the call failed, or when the table's
+// count claims more rows than the buffer holds, which `failure` then says.
 template <class Table>
-std::optional<std::size_t> RowsThatFit(const Table& table, std::size_t bytes) {
-    const std::size_t room = (bytes - offsetof(Table, table)) / sizeof table.table[0];
-    if (table.dwNumEntries > room) return std::nullopt;
-    return table.dwNumEntries;
+auto FilledRows(IpHelperTable& filled, const std::string& name) {
+    using Row = std::remove_extent_t<decltype(Table::table)>;
+    if (filled.buffer.empty()) return std::span<const Row>();
+    const auto& table = *reinterpret_cast<const Table*>(filled.buffer.data());
+    const std::size_t bytes = filled.buffer.size() * sizeof(DWORD);
+    if (table.dwNumEntries > (bytes - offsetof(Table, table)) / sizeof(Row)) {
+        filled.failure = name + ": reported " + std::to_string(table.dwNumEntries) +
+                         " rows in a buffer of " + std::to_string(bytes) + " bytes";
+        return std::span<const Row>();
+    }
+    return std::span<const Row>(table.table, table.dwNumEntries);
 }
 
 // Fields as they lie: addresses in network order, ports in network order in their first two
