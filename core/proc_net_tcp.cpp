@@ -26,10 +26,22 @@ public:
         return true;
     }
 
-    bool Decimal() {
-        const std::size_t count = std::min(rest_.find_first_not_of("0123456789"), rest_.size());
-        rest_.remove_prefix(count);
-        return count > 0;
+    bool Decimal() { return Run("0123456789"); }
+
+    // One or more hex digits, however many.
+    bool HexRun() { return Run("0123456789ABCDEFabcdef"); }
+
+    // A decimal number that fits 32 bits.
+    std::optional<std::uint32_t> Decimal32() {
+        const std::string_view digits = rest_.substr(0, rest_.find_first_not_of("0123456789"));
+        std::uint64_t value = 0;
+        for (char c : digits) {
+            value = value * 10 + static_cast<std::uint64_t>(c - '0');
+            if (value > UINT32_MAX) return std::nullopt;
+        }
+        if (digits.empty()) return std::nullopt;
+        rest_.remove_prefix(digits.size());
+        return static_cast<std::uint32_t>(value);
     }
 
     // Exactly `digits` hex digits, at most eight.
@@ -48,6 +60,12 @@ public:
     bool AtFieldEnd() const { return rest_.empty() || rest_.front() == ' '; }
 
 private:
+    bool Run(std::string_view allowed) {
+        const std::size_t count = std::min(rest_.find_first_not_of(allowed), rest_.size());
+        rest_.remove_prefix(count);
+        return count > 0;
+    }
+
     static int HexDigit(char c) {
         if (c >= '0' && c <= '9') return c - '0';
         if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -80,7 +98,7 @@ std::optional<Endpoint> ReadEndpoint(LineReader& line, std::size_t words) {
     return endpoint;
 }
 
-// "   0: 0100007F:1F90 00000000:0000 0A ..."
+// "   0: 0100007F:1F90 00000000:0000 0A 00000000:00000000 00:00000000 00000000  1000 0 4242 ..."
 void ParseLine(std::string_view text, ProcTcpFile file, std::vector<TcpRow>& rows) {
     const std::size_t words = file == ProcTcpFile::Tcp ? 1 : 4;
     LineReader line(text);
@@ -92,11 +110,22 @@ void ParseLine(std::string_view text, ProcTcpFile file, std::vector<TcpRow>& row
     if (!remote || !line.Spaces()) return;
     const auto state = line.Hex(2);
     if (!state || !line.AtFieldEnd() || *state >= LinuxTcp::BoundInactive) return;
+    // tx_queue:rx_queue tr:tm->when retrnsmt, then uid, timeout and inode.
+    const bool queuesAndTimers = line.Spaces() && line.HexRun() && line.Char(':') &&
+                                 line.HexRun() && line.Spaces() && line.HexRun() &&
+                                 line.Char(':') && line.HexRun() && line.Spaces() &&
+                                 line.HexRun() && line.Spaces();
+    const auto uid = queuesAndTimers ? line.Decimal32() : std::nullopt;
+    if (!uid || !line.Spaces() || !line.Decimal() || !line.Spaces()) return;
+    const auto inode = line.Decimal32();
+    if (!inode || !line.AtFieldEnd()) return;
 
     TcpRow row;
     row.state = StateCodeFromLinux(*state);
     row.localPort = PortField(local->port);
     row.remotePort = PortField(remote->port);
+    row.inode = *inode;
+    row.uid = *uid;
     if (file == ProcTcpFile::Tcp) {
         std::memcpy(row.localAddress.data(), local->address.data(), 4);
         std::memcpy(row.remoteAddress.data(), remote->address.data(), 4);

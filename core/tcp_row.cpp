@@ -1,7 +1,6 @@
 #include "tcp_row.h"
 
 #include <algorithm>
-#include <tuple>
 #include <utility>
 
 std::int32_t StateCodeFromLinux(unsigned linuxState) {
@@ -33,18 +32,28 @@ RawField PortField(std::uint16_t port) {
     return {static_cast<std::uint8_t>(port >> 8), static_cast<std::uint8_t>(port), 0, 0};
 }
 
-namespace {
-// Bytes in storage order compare as the unsigned numbers they encode; only the first two bytes
-// of a port field count.
-auto SortKey(const TcpRow& r) {
-    return std::tie(r.localAddress, r.localPort[0], r.localPort[1], r.remoteAddress,
-                    r.remotePort[0], r.remotePort[1]);
+ConnectionKey KeyOf(const TcpRow& r) {
+    return {r.localAddress,
+            {r.localPort[0], r.localPort[1]},
+            r.remoteAddress,
+            {r.remotePort[0], r.remotePort[1]}};
 }
-}  // namespace
 
-bool PlatformOrder(const TcpRow& a, const TcpRow& b) { return SortKey(a) < SortKey(b); }
+bool PlatformOrder(const TcpRow& a, const TcpRow& b) { return KeyOf(a) < KeyOf(b); }
 
-bool SameConnection(const TcpRow& a, const TcpRow& b) { return SortKey(a) == SortKey(b); }
+bool SameConnection(const TcpRow& a, const TcpRow& b) { return KeyOf(a) == KeyOf(b); }
+
+std::vector<bool> NewConnections(const std::vector<ConnectionKey>& previous,
+                                 const std::vector<TcpRow>& current) {
+    std::vector<bool> isNew(current.size());
+    auto old = previous.begin();
+    for (std::size_t i = 0; i < current.size(); ++i) {
+        const ConnectionKey key = KeyOf(current[i]);
+        while (old != previous.end() && *old < key) ++old;
+        isNew[i] = old == previous.end() || *old != key;
+    }
+    return isNew;
+}
 
 namespace {
 // The sort key in 16-bit digits, least significant first.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <compare>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,7 +17,26 @@ struct TcpRow {
     RawField localPort{};
     RawField remoteAddress{};
     RawField remotePort{};
+    // Who holds the socket, where the table tells it (Linux); no part of the connection's
+    // identity. The inode is 0 when no process holds the socket: it is closing (or still
+    // waits in its listener's queue to be accepted).
+    std::uint32_t inode = 0;
+    std::uint32_t uid = 0;
 };
+
+// What names a connection: its four address and port fields, ordered as the platform sorts
+// (bytes in storage order compare as the unsigned numbers they encode; a port's last two bytes
+// never count). Small enough to keep a whole snapshot's worth from one refresh to the next.
+struct ConnectionKey {
+    RawField localAddress;
+    std::array<std::uint8_t, 2> localPort;
+    RawField remoteAddress;
+    std::array<std::uint8_t, 2> remotePort;
+
+    auto operator<=>(const ConnectionKey&) const = default;
+};
+
+ConnectionKey KeyOf(const TcpRow& row);
 
 // One snapshot of the connection table. Every row the kernel reports is kept.
 struct TcpTable {
@@ -47,6 +67,11 @@ bool PlatformOrder(const TcpRow& a, const TcpRow& b);
 
 // True when the two rows name the same connection (the same four address and port fields).
 bool SameConnection(const TcpRow& a, const TcpRow& b);
+
+// For each row of `current`, whether its connection is absent from `previous`. Both are in
+// the platform's order, so one pass over each finds them.
+std::vector<bool> NewConnections(const std::vector<ConnectionKey>& previous,
+                                 const std::vector<TcpRow>& current);
 
 // Sorts rows into the platform's order and keeps only the first of rows naming the same
 // connection.

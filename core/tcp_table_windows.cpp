@@ -25,56 +25,48 @@ std::string ErrorText(DWORD error) {
     return text.empty() ? code : text + " (" + code + ")";
 }
 
-// Addresses are in network order in memory: the bytes are taken as they lie, never through a
-// host integer.
+}  // namespace
+
 RawField AddressBytes(const DWORD& address) {
     RawField bytes;
     std::memcpy(bytes.data(), &address, bytes.size());
     return bytes;
 }
 
-// The port is in network order in the first two bytes; the other two may hold anything.
 RawField PortBytes(const DWORD& port) {
     RawField bytes{};
     std::memcpy(bytes.data(), &port, 2);
     return bytes;
 }
 
-TcpTable RowsOf(const MIB_TCPTABLE& mib, std::size_t bufferBytes) {
-    const std::size_t room = (bufferBytes - offsetof(MIB_TCPTABLE, table)) / sizeof(MIB_TCPROW);
-    if (mib.dwNumEntries > room) {
-        return {{},
-                "GetTcpTable: reported " + std::to_string(mib.dwNumEntries) + " rows in room for " +
-                    std::to_string(room)};
-    }
-    TcpTable table;
-    table.rows.reserve(mib.dwNumEntries);
-    for (DWORD i = 0; i < mib.dwNumEntries; ++i) {
-        const MIB_TCPROW& row = mib.table[i];
-        table.rows.push_back({static_cast<std::int32_t>(row.dwState), AddressBytes(row.dwLocalAddr),
-                              PortBytes(row.dwLocalPort), AddressBytes(row.dwRemoteAddr),
-                              PortBytes(row.dwRemotePort)});
-    }
-    SortIntoPlatformOrder(table.rows);
-    return table;
-}
-
-}  // namespace
-
-TcpTable ReadTcpTableFrom(const TcpTableCall& call) {
-    // DWORD elements keep the rows aligned. The first buffer holds the count alone: an empty
-    // table fits, and any other makes the call name the size it needs.
+IpHelperTable CallWithGrowingBuffer(const std::function<DWORD(void*, PULONG)>& call,
+                                    const std::string& name) {
+    // The first buffer holds the count alone: an empty table fits, and any other makes the
+    // call name the size it needs.
     std::vector<DWORD> buffer(1);
     for (int attempt = 0; attempt < MaxAttempts; ++attempt) {
-        const std::size_t bufferBytes = buffer.size() * sizeof(DWORD);
-        ULONG size = static_cast<ULONG>(bufferBytes);
-        auto* mib = reinterpret_cast<PMIB_TCPTABLE>(buffer.data());
-        const DWORD result = call(mib, &size, TRUE);
-        if (result == NO_ERROR) return RowsOf(*mib, bufferBytes);
-        if (result != ERROR_INSUFFICIENT_BUFFER) return {{}, "GetTcpTable: " + ErrorText(result)};
+        ULONG size = static_cast<ULONG>(buffer.size() * sizeof(DWORD));
+        const DWORD result = call(buffer.data(), &size);
+        if (result == NO_ERROR) return {std::move(buffer), {}};
+        if (result != ERROR_INSUFFICIENT_BUFFER) return {{}, name + ": " + ErrorText(result)};
         buffer.assign(size / sizeof(DWORD) + 1, 0);
     }
-    return {{}, "GetTcpTable: the table kept outgrowing its buffer"};
+    return {{}, name + ": the table kept outgrowing its buffer"};
+}
+
+TcpTable ReadTcpTableFrom(const TcpTableCall& call) {
+    IpHelperTable filled = CallWithGrowingBuffer(
+        [&](void* buffer, PULONG size) {
+            return call(static_cast<PMIB_TCPTABLE>(buffer), size, TRUE);
+        },
+        "GetTcpTable");
+    const auto rows = FilledRows<MIB_TCPTABLE>(filled, "GetTcpTable");
+    if (!filled.failure.empty()) return {{}, filled.failure};
+    TcpTable table;
+    table.rows.reserve(rows.size());
+    for (const MIB_TCPROW& row : rows) table.rows.push_back(RowOf(row));
+    SortIntoPlatformOrder(table.rows);
+    return table;
 }
 
 TcpTable GetTcpTable() {

@@ -75,7 +75,7 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(reads, 2);
         QCOMPARE(main->connections().index(0, 3).data().toString(), "0");  // a listener's
-        QVERIFY(main->windowTitle().endsWith(" - 1 shown, 1 hidden"));
+        QVERIFY(main->windowTitle().endsWith(" - 1 shown, 1 hidden, 1 new"));
 
         // A table that cannot be read empties the list, and the title says why.
         table = {{}, "netlink: Permission denied"};

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Takes the README's pictures: starts the built program on a private X server, in a network
 # namespace of its own with over two thousand loopback connections, opens each window from the
-# keyboard (and the About window's label with the mouse), and saves one PNG per window.
+# keyboard (and the About window's label with the mouse), and saves one PNG per window. One
+# connection opens after the first snapshot, so that the refreshed list marks it as new, and the
+# mouse rests on it for a picture of its tooltip.
 #
 # Needs (Debian packages): xvfb xdotool imagemagick iproute2 python3, fonts-liberation2 (faces
 # with the metrics of Times New Roman and Arial, so texts wrap as designed), and root or user
@@ -38,7 +40,26 @@ start_xvfb || fail "Xvfb did not start"
 start_program "$program"
 main=$(window_named "Korvane Sockview - .*")
 [[ -n $main ]] || fail "the main window did not appear"
+# Its client end is on 127.0.0.1, which the default filters hide: one new row shows, the first
+# in the list, held by the accepting process.
+python3 -c 'import socket, sys, time
+listener = socket.create_server(("127.0.0.2", 7000))
+client = socket.create_connection(("127.0.0.2", 7000), source_address=("127.0.0.1", 0))
+server, _ = listener.accept()
+open(sys.argv[1], "w").close()
+time.sleep(120)' "$work/newcomer" &
+holder_pid="$holder_pid $!"
+within_10s test -e "$work/newcomer" || fail "the new connection was not opened"
+type_into "$main" alt+r
 shoot "$main" main-window
+
+DISPLAY=$display xdotool mousemove --window "$main" 80 152
+sleep 1.5  # the tooltip waits for the mouse to rest
+eval "$(DISPLAY=$display xdotool getwindowgeometry --shell "$main")"
+DISPLAY=$display import -window root -crop "${WIDTH}x260+$X+$Y" +repage +dither -colors 256 \
+    -strip "PNG8:$out/owner-tooltip.png" || fail "could not save owner-tooltip.png"
+echo "$out/owner-tooltip.png"
+DISPLAY=$display xdotool mousemove 0 0
 
 type_into "$main" alt+c
 copy=$(window_named "Form Copy")

@@ -1,5 +1,7 @@
 #include "connection_model.h"
 
+#include <QTextDocument>
+
 #include "list_columns.h"
 
 namespace {
@@ -15,14 +17,24 @@ QVariant Alignment(const ListColumn& column) {
                                    : Qt::Alignment(Qt::AlignCenter));
 }
 
+// A process name is anybody's to choose: one that looks like markup is shown as typed.
+QString PlainTooltip(const QString& text) {
+    if (!Qt::mightBeRichText(text)) return text;
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
 }  // namespace
 
-void ConnectionModel::clear() { setRows({}); }
+void ConnectionModel::clear() { setRows({}, {}); }
 
-void ConnectionModel::setRows(std::vector<TcpRow> rows) {
+void ConnectionModel::setRows(std::vector<TcpRow> rows, std::vector<bool> isNew) {
     beginResetModel();
     rows_ = std::move(rows);
     rows_.shrink_to_fit();
+    isNew_ = std::move(isNew);
+    isNew_.shrink_to_fit();
+    owners_.Forget();
     endResetModel();
 }
 
@@ -38,12 +50,18 @@ QVariant ConnectionModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const ListColumn& column = *ColumnAt(index.column());
+    const auto row = static_cast<std::size_t>(index.row());
     switch (role) {
         case Qt::DisplayRole:
-        case Qt::AccessibleTextRole:
-            return QString::fromStdString(
-                column.text(rows_[static_cast<std::size_t>(index.row())]));
+        case Qt::AccessibleTextRole: return QString::fromStdString(column.text(rows_[row]));
         case Qt::TextAlignmentRole: return Alignment(column);
+        case Qt::ToolTipRole:
+        case Qt::AccessibleDescriptionRole: {
+            const QString text =
+                QString::fromStdString(OwnerText(owners_.Owner(rows_[row]), isNew_[row]));
+            return role == Qt::ToolTipRole ? PlainTooltip(text) : text;
+        }
+        case Qt::BackgroundRole: return isNew_[row] ? QVariant(NewRowColour) : QVariant();
         default: return {};
     }
 }

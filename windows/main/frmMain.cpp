@@ -19,7 +19,7 @@
 
 namespace {
 
-QString StatusText(const TcpTable& table, std::size_t shown) {
+QString StatusText(const TcpTable& table, std::size_t shown, std::size_t newShown) {
     const QLocale locale = QLocale::system();
     const QDateTime now = QDateTime::currentDateTime();
     QString status = QStringLiteral("Sockview status as of: ") +
@@ -30,7 +30,9 @@ QString StatusText(const TcpTable& table, std::size_t shown) {
                QString::fromStdString(table.failure);
     }
     const std::size_t hidden = table.rows.size() - shown;
-    return status + QStringLiteral(" - %1 shown, %2 hidden").arg(shown).arg(hidden);
+    status += QStringLiteral(" - %1 shown, %2 hidden").arg(shown).arg(hidden);
+    if (newShown > 0) status += QStringLiteral(", %1 new").arg(newShown);
+    return status;
 }
 
 }  // namespace
@@ -112,13 +114,30 @@ void frmMain::cmdRefresh_Click() {
     QCoreApplication::processEvents();  // paint the emptied list before the query
 
     TcpTable table = tableSource_();
+    // Nothing is new at the first snapshot.
+    const std::vector<bool> isNew = previousSnapshot_
+                                        ? NewConnections(*previousSnapshot_, table.rows)
+                                        : std::vector<bool>(table.rows.size());
     std::vector<TcpRow> listed;
+    std::vector<bool> listedIsNew;
     listed.reserve(table.rows.size());
-    for (const TcpRow& row : table.rows) {
-        if (!IsFiltered(row)) listed.push_back(row);
+    listedIsNew.reserve(table.rows.size());
+    for (std::size_t i = 0; i < table.rows.size(); ++i) {
+        if (IsFiltered(table.rows[i])) continue;
+        listed.push_back(table.rows[i]);
+        listedIsNew.push_back(isNew[i]);
     }
-    setWindowTitle(QStringLiteral("Korvane Sockview - ") + StatusText(table, listed.size()));
-    model_.setRows(std::move(listed));
+    const auto newShown = static_cast<std::size_t>(std::ranges::count(listedIsNew, true));
+    setWindowTitle(QStringLiteral("Korvane Sockview - ") +
+                   StatusText(table, listed.size(), newShown));
+    // The next refresh compares with every connection of this one, hidden or not. A table that
+    // could not be read is no snapshot.
+    if (table.readable()) {
+        previousSnapshot_.emplace();
+        previousSnapshot_->reserve(table.rows.size());
+        for (const TcpRow& row : table.rows) previousSnapshot_->push_back(KeyOf(row));
+    }
+    model_.setRows(std::move(listed), std::move(listedIsNew));
     returnTo(place);
 
     QCoreApplication::processEvents();

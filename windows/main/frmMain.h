@@ -62,6 +62,8 @@ private:
     void returnTo(const ListPlace& place);
 
     TableSource tableSource_;
+    // The connections of the last snapshot that was read, to tell which ones are new.
+    std::optional<std::vector<ConnectionKey>> previousSnapshot_;
     ConnectionModel model_;
     OwnedWindow<frmAddNew> addFilterWindow_;  // opened by the filter list, but outlives it
     OwnedWindow<frmFilter> filterWindow_;

@@ -1,0 +1,18 @@
+#pragma once
+
+// winsock2.h must come before any header that pulls in windows.h.
+#include <winsock2.h>
+// (kept apart so that sorting the includes leaves it first)
+#include <iphlpapi.h>
+
+#include <functional>
+
+#include "socket_owner.h"
+
+// The shape of the IP Helper call GetExtendedTcpTable(table, size, sorted, AF_INET,
+// TCP_TABLE_OWNER_PID_ALL, 0), so that a test can stand in for the operating system.
+using OwnerTableCall = std::function<DWORD(PMIB_TCPTABLE_OWNER_PID, PDWORD, BOOL)>;
+
+// A look that asks `call` which process holds each connection; each process's name and user
+// come from the process itself, when a question names it.
+OwnerScan OwnerScanFrom(OwnerTableCall call);

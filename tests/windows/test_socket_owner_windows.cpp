@@ -1,0 +1,66 @@
+// The Windows owner lookup against a stand-in for GetExtendedTcpTable, with real processes:
+// this test program itself and a process id that no process has.
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "socket_owner_windows.h"
+#include "tcp_table_windows.h"
+#include "check.h"
+
+namespace {
+
+// 127.0.0.3:localPort to 127.0.0.2:8080, with junk in the local port's unused half.
+MIB_TCPROW_OWNER_PID OwnedRow(std::uint16_t localPort, DWORD pid) {
+    return {TcpState::Established, htonl(0x7F000003), htons(localPort) | 0xABCD0000u,
+            htonl(0x7F000002),     htons(8080),       pid};
+}
+
+// Fills the table when it fits, else names the size it needs, as the IP Helper call does.
+struct FakeOwnerTable {
+    std::vector<MIB_TCPROW_OWNER_PID> rows;
+    int calls = 0;
+
+    DWORD operator()(PMIB_TCPTABLE_OWNER_PID table, PDWORD size, BOOL) {
+        ++calls;
+        const DWORD needed = offsetof(MIB_TCPTABLE_OWNER_PID, table) + rows.size() * sizeof rows[0];
+        if (*size < needed) {
+            *size = needed;
+            return ERROR_INSUFFICIENT_BUFFER;
+        }
+        table->dwNumEntries = rows.size();
+        std::memcpy(table->table, rows.data(), rows.size() * sizeof rows[0]);
+        return NO_ERROR;
+    }
+};
+
+}  // namespace
+
+int main() {
+    char user[256];
+    DWORD userLength = sizeof user;
+    GetUserNameA(user, &userLength);
+    const DWORD self = GetCurrentProcessId();
+    FakeOwnerTable fake;
+    fake.rows = {OwnedRow(1007, self), OwnedRow(1008, 0), OwnedRow(1009, 0x7FFFFFF0)};
+    const struct {
+        std::uint16_t port;
+        std::string text;
+    } cases[] = {
+        {1007, "Process: test_socket_owner_windows.exe (PID " + std::to_string(self) +
+                   ")\nUser: " + user},
+        {1008, "No process: the connection is closing"},
+        {1009, "Process: ended"},  // no process has that id
+        {1000, "Process: ended"},  // not in the table any more
+    };
+    SocketOwners owners(OwnerScanFrom(std::ref(fake)));
+    for (const auto& c : cases) {
+        CHECK(OwnerText(owners.Owner(RowOf(OwnedRow(c.port, 0))), false) == c.text);
+    }
+    CHECK(fake.calls == 2);  // one look, with the size named first, answers every question
+    SocketOwners failing(OwnerScanFrom([](auto...) { return DWORD{ERROR_NOT_SUPPORTED}; }));
+    CHECK(OwnerText(failing.Owner(RowOf(OwnedRow(1007, 0))), false).ends_with("(error 50))"));
+    return Failed();
+}
