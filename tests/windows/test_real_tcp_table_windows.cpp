@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "Module1.h"
+#include "check.h"
 #include "socket_owner.h"
 #include "tcp_table.h"
-#include "check.h"
 
 namespace {
 
