@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <optional>
 
 #include "Module2.h"
@@ -76,6 +77,13 @@ private slots:
         QCOMPARE(reads, 2);
         QCOMPARE(main->connections().index(0, 3).data().toString(), "0");  // a listener's
         QVERIFY(main->windowTitle().endsWith(" - 1 shown, 1 hidden, 1 new"));
+
+        // The current connection stays current where it moved to.
+        auto* list = main->ListView1;
+        list->setCurrentIndex(main->connections().index(0, 2));
+        table.rows.insert(table.rows.begin(), Row(5, "10.0.0.5", 1, "10.0.0.7", 2));
+        main->cmdRefresh->click();
+        QCOMPARE(list->currentIndex(), main->connections().index(1, 2));
 
         // A table that cannot be read empties the list, and the title says why.
         table = {{}, "netlink: Permission denied"};
