@@ -6,8 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "tcp_table_windows.h"
-
 namespace {
 
 using Process = OwnerFacts::Process;

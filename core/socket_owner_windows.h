@@ -1,13 +1,9 @@
 #pragma once
 
-// winsock2.h must come before any header that pulls in windows.h.
-#include <winsock2.h>
-// (kept apart so that sorting the includes leaves it first)
-#include <iphlpapi.h>
-
 #include <functional>
 
 #include "socket_owner.h"
+#include "tcp_table_windows.h"  // the IP Helper types, with winsock2.h first
 
 // The shape of the IP Helper call GetExtendedTcpTable(table, size, sorted, AF_INET,
 // TCP_TABLE_OWNER_PID_ALL, 0), so that a test can stand in for the operating system.
