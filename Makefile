@@ -74,7 +74,7 @@ test-sanitize: setup
 # stops with an error and leaves the input that caused it in $(FUZZ_BUILD).
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := netlink_reply proc_net_tcp input_checks text_cutters
+FUZZ_TARGETS := netlink_reply proc_net_tcp input_checks
 fuzz: setup
 	$(call install_missing,clang libclang-rt-dev)
 	@[ -f $(FUZZ_BUILD)/build.ninja ] || CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja \

@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "display.h"
+#include "app/display.h"
 
 namespace {
 bool Set(const char* name) {

@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "display.h"
-#include "frmMain.h"
-#include "real_desktop.h"
-#include "tcp_table.h"
+#include "app/display.h"
+#include "core/tcp_table.h"
+#include "kit/real_desktop.h"
+#include "windows/main/frmMain.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ int main(int argc, char* argv[]) {
 
     RealDesktop desktop;
     InstallDesktop(desktop);
-    frmMain window(&GetTcpTable);
+    frmMain window(&GetTcpTable, SystemOwnerScan());
     window.show();
     return app.exec();
 }

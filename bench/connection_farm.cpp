@@ -1,4 +1,4 @@
-#include "connection_farm.h"
+#include "bench/connection_farm.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "connection_farm.h"
-#include "frmMain.h"
-#include "tcp_table.h"
+#include "bench/connection_farm.h"
+#include "core/tcp_table.h"
+#include "windows/main/frmMain.h"
 
 extern char** environ;
 
@@ -56,7 +56,7 @@ std::size_t HeapInUse() {
 // so the list's own memory can be told apart from everything else.
 std::size_t ListBytesPerRow() {
     bool empty = true;
-    frmMain window([&empty] { return empty ? TcpTable{} : GetTcpTable(); });
+    frmMain window([&empty] { return empty ? TcpTable{} : GetTcpTable(); }, SystemOwnerScan());
     window.show();
     QCoreApplication::processEvents();
     malloc_trim(0);
@@ -101,7 +101,7 @@ int main(int argc, char* argv[]) {
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    frmMain window(&GetTcpTable);
+    frmMain window(&GetTcpTable, SystemOwnerScan());
     window.show();
 
     std::vector<std::string> results;

@@ -1,4 +1,4 @@
-#include "clipboard_text.h"
+#include "core/clipboard_text.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "list_columns.h"
+#include "core/list_columns.h"
 
 // Which columns of the connection list go to the clipboard, by column index.
 using ChosenColumns = std::array<bool, kListColumnCount>;

@@ -1,4 +1,4 @@
-#include "display_choice.h"
+#include "core/display_choice.h"
 
 DisplayChoice ChooseDisplay(const OfferedDisplays& offered) {
     if (offered.platformSet) return DisplayChoice::AsGiven;

@@ -1,4 +1,4 @@
-#include "input_checks.h"
+#include "core/input_checks.h"
 
 #include <algorithm>
 #include <iterator>

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <optional>
 
-#include "tcp_row.h"
+#include "core/tcp_row.h"
 
 // What the Linux table sources share: which kernel states count as connections, and how an
 // IPv6 socket carrying IPv4 traffic becomes an IPv4 row.

@@ -1,6 +1,6 @@
-#include "list_columns.h"
+#include "core/list_columns.h"
 
-#include "Module1.h"
+#include "core/row_text.h"
 
 const std::array<ListColumn, kListColumnCount> kListColumns = {{
     {"Local IP", "Local IP", CellAlignment::Left,
@@ -15,5 +15,5 @@ const std::array<ListColumn, kListColumnCount> kListColumns = {{
                                               : std::to_string(PortNumber(row.remotePort));
      }},
     {"Status", "State", CellAlignment::Centre,
-     [](const TcpRow& row) { return std::string(StateName(std::int64_t{row.state} - 1)); }},
+     [](const TcpRow& row) { return std::string(StateName(row.state)); }},
 }};

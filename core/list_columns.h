@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "tcp_row.h"
+#include "core/tcp_row.h"
 
 // The five columns of the connection list: what the list's header says, what the copy window
 // calls the column, how the cells are aligned, and each cell's text. The list, the copy window

@@ -1,4 +1,4 @@
-#include "netlink_reply.h"
+#include "core/netlink_reply.h"
 
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "linux_tcp.h"
+#include "core/linux_tcp.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tcp_row.h"
+#include "core/tcp_row.h"
 
 // Parsing of the kernel's answer to an inet_diag dump request (NETLINK_SOCK_DIAG) for TCP.
 

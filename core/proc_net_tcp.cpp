@@ -1,11 +1,11 @@
-#include "proc_net_tcp.h"
+#include "core/proc_net_tcp.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <optional>
 
-#include "linux_tcp.h"
+#include "core/linux_tcp.h"
 
 namespace {
 

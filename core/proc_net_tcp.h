@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tcp_row.h"
+#include "core/tcp_row.h"
 
 // Parsing of the kernel's text tables /proc/net/tcp and /proc/net/tcp6.
 

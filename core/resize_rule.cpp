@@ -1,4 +1,4 @@
-#include "resize_rule.h"
+#include "core/resize_rule.h"
 
 namespace {
 

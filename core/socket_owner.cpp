@@ -1,4 +1,4 @@
-#include "socket_owner.h"
+#include "core/socket_owner.h"
 
 std::string OwnerText(const OwnerFacts& owner, bool isNew) {
     std::string text = isNew ? "New since the last refresh\n" : "";

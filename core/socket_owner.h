@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "tcp_row.h"
+#include "core/tcp_row.h"
 
 // Which process holds a connection, and as which user.
 

@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "socket_owner.h"
+#include "core/socket_owner.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "socket_owner_windows.h"
+#include "core/socket_owner_windows.h"
 
 #include <algorithm>
 #include <map>

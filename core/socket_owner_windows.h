@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "socket_owner.h"
-#include "tcp_table_windows.h"  // the IP Helper types, with winsock2.h first
+#include "core/ip_helper.h"
+#include "core/socket_owner.h"
 
 // The shape of the IP Helper call GetExtendedTcpTable(table, size, sorted, AF_INET,
 // TCP_TABLE_OWNER_PID_ALL, 0), so that a test can stand in for the operating system.

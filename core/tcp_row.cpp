@@ -1,4 +1,4 @@
-#include "tcp_row.h"
+#include "core/tcp_row.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "tcp_table_linux.h"
+#include "core/tcp_table_linux.h"
 
 #include <fcntl.h>
 #include <linux/inet_diag.h>
@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "linux_tcp.h"
-#include "netlink_reply.h"
-#include "proc_net_tcp.h"
-#include "tcp_table.h"
+#include "core/linux_tcp.h"
+#include "core/netlink_reply.h"
+#include "core/proc_net_tcp.h"
+#include "core/tcp_table.h"
 
 namespace {
 

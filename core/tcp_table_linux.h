@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tcp_row.h"
+#include "core/tcp_row.h"
 
 // The two Linux sources of the connection table, each sorted into the platform's order.
 // GetTcpTable uses the first and falls back on the second.

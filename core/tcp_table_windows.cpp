@@ -1,58 +1,6 @@
-#include "tcp_table_windows.h"
+#include "core/tcp_table_windows.h"
 
-#include <cstddef>
-#include <cstring>
-#include <string>
-#include <vector>
-
-#include "tcp_table.h"
-
-namespace {
-
-// Enough for a table that keeps growing while connections open between the calls.
-constexpr int MaxAttempts = 5;
-
-std::string ErrorText(DWORD error) {
-    char* message = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<LPSTR>(&message), 0, nullptr);
-    std::string text(message, length);
-    LocalFree(message);
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    const std::string code = "error " + std::to_string(error);
-    return text.empty() ? code : text + " (" + code + ")";
-}
-
-}  // namespace
-
-RawField AddressBytes(const DWORD& address) {
-    RawField bytes;
-    std::memcpy(bytes.data(), &address, bytes.size());
-    return bytes;
-}
-
-RawField PortBytes(const DWORD& port) {
-    RawField bytes{};
-    std::memcpy(bytes.data(), &port, 2);
-    return bytes;
-}
-
-IpHelperTable CallWithGrowingBuffer(const std::function<DWORD(void*, PULONG)>& call,
-                                    const std::string& name) {
-    // The first buffer holds the count alone: an empty table fits, and any other makes the
-    // call name the size it needs.
-    std::vector<DWORD> buffer(1);
-    for (int attempt = 0; attempt < MaxAttempts; ++attempt) {
-        ULONG size = static_cast<ULONG>(buffer.size() * sizeof(DWORD));
-        const DWORD result = call(buffer.data(), &size);
-        if (result == NO_ERROR) return {std::move(buffer), {}};
-        if (result != ERROR_INSUFFICIENT_BUFFER) return {{}, name + ": " + ErrorText(result)};
-        buffer.assign(size / sizeof(DWORD) + 1, 0);
-    }
-    return {{}, name + ": the table kept outgrowing its buffer"};
-}
+#include "core/tcp_table.h"
 
 TcpTable ReadTcpTableFrom(const TcpTableCall& call) {
     IpHelperTable filled = CallWithGrowingBuffer(

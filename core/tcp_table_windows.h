@@ -1,19 +1,9 @@
 #pragma once
 
-// winsock2.h must come before any header that pulls in windows.h.
-// clang-format off
-#include <winsock2.h>
-#include <iphlpapi.h>
-// clang-format on
-
-#include <cstddef>
 #include <functional>
-#include <span>
-#include <string>
-#include <type_traits>
-#include <vector>
 
-#include "tcp_row.h"
+#include "core/ip_helper.h"
+#include "core/tcp_row.h"
 
 // The shape of the IP Helper call GetTcpTable(table, size, sorted), so that a test can stand in
 // for the operating system.
@@ -22,51 +12,3 @@ using TcpTableCall = std::function<DWORD(PMIB_TCPTABLE, PULONG, BOOL)>;
 // Asks `call` for the sorted table, growing the buffer to the size the call names for as long as
 // the table does not fit (it can grow between two calls), a bounded number of times.
 TcpTable ReadTcpTableFrom(const TcpTableCall& call);
-
-// What the IP Helper table calls share.
-
-// A table as a call filled it: DWORD elements keep its rows aligned. Empty when the call
-// failed, and `failure` says why.
-struct IpHelperTable {
-    std::vector<DWORD> buffer;
-    std::string failure;
-};
-
-// Calls `call` (which fills the buffer it is given or names the size it needs) with a buffer
-// grown to the named size for as long as the table does not fit, a bounded number of times.
-// `name` starts the failure text.
-IpHelperTable CallWithGrowingBuffer(const std::function<DWORD(void*, PULONG)>& call,
-                                    const std::string& name);
-
-// The rows of the table that a call filled in: none when the call failed, or when the table's
-// count claims more rows than the buffer holds, which `failure` then says.
-template <class Table>
-auto FilledRows(IpHelperTable& filled, const std::string& name) {
-    using Row = std::remove_extent_t<decltype(Table::table)>;
-    if (filled.buffer.empty()) return std::span<const Row>();
-    const auto& table = *reinterpret_cast<const Table*>(filled.buffer.data());
-    const std::size_t bytes = filled.buffer.size() * sizeof(DWORD);
-    if (table.dwNumEntries > (bytes - offsetof(Table, table)) / sizeof(Row)) {
-        filled.failure = name + ": reported " + std::to_string(table.dwNumEntries) +
-                         " rows in a buffer of " + std::to_string(bytes) + " bytes";
-        return std::span<const Row>();
-    }
-    return std::span<const Row>(table.table, table.dwNumEntries);
-}
-
-// Fields as they lie: addresses in network order, ports in network order in their first two
-// bytes (the other two may hold anything and are cleared).
-RawField AddressBytes(const DWORD& address);
-RawField PortBytes(const DWORD& port);
-
-// A row of either table; both kinds of row begin with the same five fields.
-template <class MibRow>
-TcpRow RowOf(const MibRow& row) {
-    TcpRow tcpRow;
-    tcpRow.state = static_cast<std::int32_t>(row.dwState);
-    tcpRow.localAddress = AddressBytes(row.dwLocalAddr);
-    tcpRow.localPort = PortBytes(row.dwLocalPort);
-    tcpRow.remoteAddress = AddressBytes(row.dwRemoteAddr);
-    tcpRow.remotePort = PortBytes(row.dwRemotePort);
-    return tcpRow;
-}

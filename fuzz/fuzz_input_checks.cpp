@@ -3,9 +3,9 @@
 #include <charconv>
 #include <string>
 
-#include "Module1.h"
-#include "Module2.h"
-#include "input_checks.h"
+#include "core/filters.h"
+#include "core/input_checks.h"
+#include "core/row_text.h"
 
 namespace {
 
@@ -37,11 +37,11 @@ void CheckPort(std::string_view value) {
                                               std::chars_format::fixed);
     if (error != std::errc{} || end != value.data() + value.size()) __builtin_trap();
     if (number < 0 || number > 65535 || number != static_cast<int>(number)) __builtin_trap();
-    LocalIPList = RemoteIPList = RemotePortList = {};
-    LocalPortList = {std::string(value)};
+    Filters filters;
+    filters.Add(FilterKind::LocalPort, value);
     TcpRow row;
     row.localPort = PortField(static_cast<std::uint16_t>(number));
-    if (!IsFiltered(row)) __builtin_trap();
+    if (!filters.Hides(row)) __builtin_trap();
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "netlink_reply.h"
+#include "core/netlink_reply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 9) return 0;

@@ -1,4 +1,4 @@
-#include "design.h"
+#include "kit/design.h"
 
 #include <QLabel>
 #include <QToolButton>

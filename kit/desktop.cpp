@@ -1,4 +1,4 @@
-#include "desktop.h"
+#include "kit/desktop.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "fixed_window.h"
+#include "kit/fixed_window.h"
 
 #include <QWidget>
 

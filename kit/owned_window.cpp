@@ -1,4 +1,4 @@
-#include "owned_window.h"
+#include "kit/owned_window.h"
 
 void ShowModeless(QWidget& window) {
     window.show();

@@ -1,11 +1,11 @@
-#include "real_desktop.h"
+#include "kit/real_desktop.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QUrl>
 
-#include "design.h"
+#include "kit/design.h"
 
 void RealDesktop::ShowMessage(std::string_view text, std::string_view title, MessageIcon icon) {
     const QMessageBox::Icon qtIcon = icon == MessageIcon::Critical  ? QMessageBox::Critical

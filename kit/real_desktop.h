@@ -1,6 +1,6 @@
 #pragma once
 
-#include "desktop.h"
+#include "kit/desktop.h"
 
 // The desktop as the program meets it: Qt message boxes and the browser.
 class RealDesktop : public Desktop {

@@ -1,4 +1,4 @@
-#include "window_placement.h"
+#include "kit/window_placement.h"
 
 #include <QBasicTimer>
 #include <QEvent>

@@ -12,17 +12,17 @@
 #include <QtEndian>
 #include <random>
 
-#include "Module1.h"
-#include "Module2.h"
-#include "clipboard_text.h"
-#include "input_checks.h"
-#include "netlink_reply.h"
-#include "network_namespace.h"
-#include "proc_net_tcp.h"
-#include "recording_desktop.h"
-#include "ss_listing.h"
-#include "tcp_table.h"
-#include "tcp_table_linux.h"
+#include "core/clipboard_text.h"
+#include "core/filters.h"
+#include "core/input_checks.h"
+#include "core/netlink_reply.h"
+#include "core/proc_net_tcp.h"
+#include "core/row_text.h"
+#include "core/tcp_table.h"
+#include "core/tcp_table_linux.h"
+#include "tests/support/network_namespace.h"
+#include "tests/support/recording_desktop.h"
+#include "tests/support/ss_listing.h"
 
 Q_DECLARE_METATYPE(std::vector<TcpRow>)
 
@@ -168,12 +168,12 @@ private slots:
                 QTest::addRow("%s %s", KindWord(kind).data(), entry)
                     << kind << QString(entry) << accepted << hidden;
         };
-        using namespace FilterKinds;
-        add(LocalIP, true, true, {"10.0.0.5"});
-        add(LocalIP, true, false, {"10.0.0.9", "255.0.0.255"});
-        add(LocalIP, false, false,
+        using enum FilterKind;
+        add(LocalAddress, true, true, {"10.0.0.5"});
+        add(LocalAddress, true, false, {"10.0.0.9", "255.0.0.255"});
+        add(LocalAddress, false, false,
             {"256.1.1.1", "1.2.3", "1.2.3.4.5", "1..2.3", "010.0.0.5", "10.0.0.5a"});
-        add(RemoteIP, true, true, {"10.0.0.9"});
+        add(RemoteAddress, true, true, {"10.0.0.9"});
         add(LocalPort, true, true, {"443"});
         add(LocalPort, true, false, {"80", "65535"});
         add(RemotePort, true, true, {"080", "80.0"});
@@ -183,11 +183,10 @@ private slots:
         QFETCH(FilterKind, kind);
         QFETCH(QString, entry);
         const std::string value = entry.toStdString();
-        const bool address = kind == FilterKinds::LocalIP || kind == FilterKinds::RemoteIP;
-        QTEST(!(address ? AddressRefusal(value) : PortRefusal(value)), "accepted");
-        LocalIPList = LocalPortList = RemoteIPList = RemotePortList = {};
-        AddFilter(kind, value);
-        QTEST(IsFiltered(Row(TcpState::Listen, "10.0.0.5", 443, "10.0.0.9", 80)), "hidden");
+        QTEST(!EntryRefusal(kind, value), "accepted");
+        Filters filters;
+        filters.Add(kind, value);
+        QTEST(filters.Hides(Row(TcpState::Listen, "10.0.0.5", 443, "10.0.0.9", 80)), "hidden");
     }
 
     // Each chosen column's cell and a TAB, then CR LF, for every row; a listener's remote port

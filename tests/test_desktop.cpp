@@ -3,19 +3,20 @@
 #include <memory>
 #include <vector>
 
-#include "display_choice.h"
-#include "frmAbout.h"
-#include "frmAboutProgrammer.h"
-#include "frmAddNew.h"
-#include "frmCopy.h"
-#include "frmFilter.h"
-#include "frmMain.h"
+#include "core/display_choice.h"
+#include "windows/about/frmAbout.h"
+#include "windows/about/frmAboutProgrammer.h"
+#include "windows/copy/frmCopy.h"
+#include "windows/filters/frmAddNew.h"
+#include "windows/filters/frmFilter.h"
+#include "windows/main/frmMain.h"
 
 // What the program needs from a real desktop: every label readable in its box with the fonts the
 // package pulls in, and the window system it asks Qt for.
 class TestDesktop : public QObject {
     Q_OBJECT
     const std::vector<TcpRow> noRows;
+    Filters filters;
     OwnedWindow<frmAddNew> addWindow;
     std::vector<std::unique_ptr<QWidget>> windows;
 
@@ -23,8 +24,9 @@ private slots:
     void labelFitsItsBox_data() {
         QTest::addColumn<QLabel*>("label");
         for (QWidget* window : std::initializer_list<QWidget*>{
-                 new frmMain([] { return TcpTable{}; }), new frmFilter(addWindow), new frmAddNew,
-                 new frmCopy(noRows), new frmAbout, new frmAboutProgrammer}) {
+                 new frmMain([] { return TcpTable{}; }, SystemOwnerScan()),
+                 new frmFilter(filters, addWindow), new frmAddNew(filters), new frmCopy(noRows),
+                 new frmAbout, new frmAboutProgrammer}) {
             windows.emplace_back(window);
             for (QLabel* label : window->findChildren<QLabel*>())
                 if (!label->text().isEmpty())  // not a picture

@@ -1,5 +1,5 @@
-// Who holds each listed connection, and which connections are new, as the main window's list
-// tells them: real loopback connections in a network namespace of the test's own.
+// Who holds each listed connection, as the main window's list tells it: real loopback connections
+// in a network namespace of the test's own.
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -8,10 +8,10 @@
 
 #include <QtTest>
 
-#include "Module2.h"
-#include "frmMain.h"
-#include "network_namespace.h"
-#include "tcp_table.h"
+#include "core/filters.h"
+#include "core/tcp_table.h"
+#include "tests/support/network_namespace.h"
+#include "windows/main/frmMain.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ private slots:
         }
         char text[200] = {};
         QVERIFY(read(ready[0], text, 1) == 1);
-        frmMain window(&GetTcpTable);
+        frmMain window(&GetTcpTable, SystemOwnerScan());
         const QString holderText = QStringLiteral("Process: sockview-holder (PID %1)\nUser: root");
         QTRY_COMPARE((window.cmdRefresh_Click(), Texts(window, Qt::ToolTipRole)),
                      QStringList({holderText.arg(holder), holderText.arg(holder),
@@ -74,28 +74,6 @@ private slots:
         kill(holder, SIGKILL);
         waitpid(holder, nullptr, 0);
         QCOMPARE(Texts(window, Qt::ToolTipRole).first(), "Process: ended");
-    }
-
-    // The previous snapshot holds every connection, hidden ones too: the listener that a filter
-    // hid is not new once it shows. The old connection's end on 127.0.0.1 stays hidden.
-    void newConnectionsAreMarked() {
-        const int listener = Listen("127.0.0.2", 8080);
-        QVERIFY(ConnectFrom("127.0.0.1", "127.0.0.2", 8080) >= 0 &&
-                accept(listener, nullptr, nullptr) >= 0);
-        frmMain window(&GetTcpTable);
-        QVERIFY(!window.windowTitle().contains("new"));
-        QVERIFY(ConnectFrom("127.0.0.3", "127.0.0.2", 8080) >= 0 &&
-                accept(listener, nullptr, nullptr) >= 0);
-        RemoveFilter(FilterKinds::RemoteIP, "0.0.0.0");
-        window.cmdRefresh_Click();
-        // The listener, the old connection's server end, then the two ends of the new one.
-        const QString marked = ConnectionModel::NewRowColour.name();
-        QCOMPARE(Texts(window, Qt::BackgroundRole), QStringList({"", "", marked, marked}));
-        QVERIFY(window.windowTitle().endsWith(" shown, 1 hidden, 2 new"));
-        QVERIFY(Texts(window, Qt::ToolTipRole)[2].startsWith("New since the last refresh\n"));
-        window.cmdRefresh_Click();
-        QCOMPARE(Texts(window, Qt::BackgroundRole), QStringList({"", "", "", ""}));
-        QVERIFY(!window.windowTitle().contains("new"));
     }
 };
 

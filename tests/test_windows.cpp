@@ -13,10 +13,10 @@
 #include <QTreeView>
 #include <optional>
 
-#include "Module2.h"
-#include "frmMain.h"
-#include "maker.h"
-#include "recording_desktop.h"
+#include "core/filters.h"
+#include "core/maker.h"
+#include "tests/support/recording_desktop.h"
+#include "windows/main/frmMain.h"
 
 using enum MessageIcon;
 
@@ -54,7 +54,7 @@ private slots:
         desktop.openedPages.clear();
         table = {};
         reads = 0;
-        main.emplace([this] { return ++reads, table; });
+        main.emplace([this] { return ++reads, table; }, SystemOwnerScan());
         main->show();
     }
 
@@ -79,7 +79,7 @@ private slots:
         QVERIFY(main->windowTitle().endsWith(" - 1 shown, 1 hidden, 1 new"));
 
         // The current connection stays current where it moved to.
-        auto* list = main->ListView1;
+        auto* list = main->lstConnections;
         list->setCurrentIndex(main->connections().index(0, 2));
         table.rows.insert(table.rows.begin(), Row(5, "10.0.0.5", 1, "10.0.0.7", 2));
         main->cmdRefresh->click();
@@ -102,17 +102,17 @@ private slots:
         QVERIFY(filters);
         QPointer<frmAddNew> add = Opened<frmAddNew>(filters->cmdAdd);
         QVERIFY(add);
-        QTest::keyClicks(add->Text1, "12a7.0 -.0");
-        QApplication::clipboard()->setText("ip: .1 x");
-        QTest::keyClick(add->Text1, Qt::Key_V, Qt::ControlModifier);
-        QTest::keyClick(add->Text1, Qt::Key_Return);
+        QTest::keyClicks(add->txtValue, "12a7.0 -.0");   // only "127.0.0" reaches the box
+        QApplication::clipboard()->setText("ip: .1 x");  // and only ".1" of the pasted text
+        QTest::keyClick(add->txtValue, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(add->txtValue, Qt::Key_Return);
         // The release of the Enter that closed the message box does not add again.
-        QTest::keyRelease(add->Text1, Qt::Key_Return);
-        for (int step = 0; step < 2; ++step) QTest::keyClick(add->Combo1, Qt::Key_Down);
+        QTest::keyRelease(add->txtValue, Qt::Key_Return);
+        for (int step = 0; step < 2; ++step) QTest::keyClick(add->cboKind, Qt::Key_Down);
         // Now Remote IP, and the box was emptied.
-        QTest::keyClicks(add->Text1, "999");
+        QTest::keyClicks(add->txtValue, "999");
         add->cmdAdd->click();
-        QTest::keyClicks(add->Text1, "10.0.0.1");
+        QTest::keyClicks(add->txtValue, "10.0.0.1");
         add->cmdAdd->click();
         QVERIFY(!add->isVisible());
         QCOMPARE(filters->lstFilter->findItems("Remote IP = 10.0.0.1", Qt::MatchExactly).size(), 1);
@@ -130,11 +130,11 @@ private slots:
         // builds it afresh.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // were it destroyed
         QCOMPARE(Opened<frmAddNew>(filters->cmdAdd), add);
-        QCOMPARE(add->Combo1->currentIndex(), 2);
+        QCOMPARE(add->cboKind->currentIndex(), 2);
         add->close();
         QTRY_VERIFY(!add);
         add = Opened<frmAddNew>(filters->cmdAdd);
-        QVERIFY(add && add->Combo1->currentIndex() == 0);
+        QVERIFY(add && add->cboKind->currentIndex() == 0);
     }
 
     // Each "&Copy Now" copies the list as it is then. Another program can take the clipboard
@@ -145,15 +145,15 @@ private slots:
         auto* copy = static_cast<frmCopy*>(QApplication::activeWindow());
         table.rows = {Row(8, "10.0.0.6", 22, "10.0.0.20", 50123)};
         main->cmdRefresh->click();
-        copy->Checks[3]->click();
+        copy->chkColumns[3]->click();
         copy->cmdCopy->click();
         QClipboard* clipboard = QApplication::clipboard();
         QCOMPARE(clipboard->text(), "10.0.0.6\t10.0.0.20\t50123\t\r\n");
-        for (const int column : {0, 2, 3}) copy->Checks[column]->click();
+        for (const int column : {0, 2, 3}) copy->chkColumns[column]->click();
         copy->cmdCopy->click();
         const auto takeBack = [clipboard] { clipboard->setText("another program's text"); };
         connect(clipboard, &QClipboard::dataChanged, this, takeBack, Qt::SingleShotConnection);
-        copy->Checks[0]->click();
+        copy->chkColumns[0]->click();
         copy->cmdCopy->click();
         QVERIFY(copy->isVisible());
         const std::vector<RecordingDesktop::Message> said = {
@@ -171,7 +171,7 @@ private slots:
         for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) QTest::keyClick(about, key);
         QTest::mouseClick(about->lblLink, Qt::LeftButton);
         QCOMPARE(QApplication::topLevelWidgets().size(), 2);  // the main window and About
-        QTest::mouseClick(about->lbl[3], Qt::LeftButton);
+        QTest::mouseClick(about->lblLines[3], Qt::LeftButton);
         QTRY_VERIFY(!about->isVisible() &&
                     qobject_cast<frmAboutProgrammer*>(QApplication::activeWindow()));
         QCOMPARE(desktop.openedPages, std::vector<std::string>{std::string(kMakerWebPage)});

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Fails when a file of the program includes from a layer above its own (or from a sibling
-# folder of its own layer), or when the core includes Qt. Layers, lowest first:
+# Fails when a file of the program includes one of the project's headers without naming its
+# folder, or from a layer above its own (or from a sibling folder of its own layer), or when the
+# core includes Qt. Layers, lowest first:
 #   0 core/   1 kit/   2 windows/about, windows/copy, windows/filters   3 windows/main   4 app/
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,11 +18,6 @@ layer_of() {
 }
 folders="core kit windows/about windows/copy windows/filters windows/main app"
 
-declare -A home  # header file name -> folder
-for folder in $folders; do
-    for header in "$folder"/*.h; do home[$(basename "$header")]=$folder; done
-done
-
 status=0
 for folder in $folders; do
     rank=$(layer_of "$folder")
@@ -32,14 +28,16 @@ for folder in $folders; do
             status=1
         fi
         while read -r included; do
-            target=${home[$included]:-}
-            [ -n "$target" ] && [ "$target" != "$folder" ] || continue
-            if [ "$(layer_of "$target")" -ge "$rank" ]; then
-                echo "$file: includes $target/$included, which is not below $folder" >&2
+            target=$(dirname "$included")
+            if [ ! -f "$included" ] || [ -z "$(layer_of "$target")" ]; then
+                echo "$file: includes \"$included\", which names no header of the program's folders" >&2
+                status=1
+            elif [ "$target" != "$folder" ] && [ "$(layer_of "$target")" -ge "$rank" ]; then
+                echo "$file: includes $included, which is not below $folder" >&2
                 status=1
             fi
         done < <(sed -nE 's/^\s*#\s*include\s*"([^"]+)".*/\1/p' "$file")
     done
 done
-[ $status -eq 0 ] && echo "layers: every include points down"
+[ $status -eq 0 ] && echo "layers: every include names its folder and points down"
 exit $status

@@ -1,4 +1,4 @@
-#include "network_namespace.h"
+#include "tests/support/network_namespace.h"
 
 #include <netdb.h>
 #include <sched.h>

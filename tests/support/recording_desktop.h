@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "desktop.h"
-#include "tcp_row.h"
+#include "core/tcp_row.h"
+#include "kit/desktop.h"
 
 // A desktop for tests: records every message and every web page instead of showing or opening
 // them. It installs itself.

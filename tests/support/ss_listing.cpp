@@ -1,12 +1,12 @@
-#include "ss_listing.h"
+#include "tests/support/ss_listing.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <regex>
 #include <sstream>
 
-#include "Module1.h"
-#include "recording_desktop.h"
+#include "core/row_text.h"
+#include "tests/support/recording_desktop.h"
 
 std::string RunSs(const char* options) {
     FILE* pipe = popen((std::string("ss -H ") + options + " 2>/dev/null").c_str(), "r");
@@ -46,7 +46,7 @@ std::vector<TcpRow> RowsFromSsListing(std::string_view listing) {
 QStringList RowTexts(const std::vector<TcpRow>& rows) {
     QStringList texts;
     for (const TcpRow& row : rows)
-        texts << QString::asprintf("%s %s:%u %s:%u", StateName(row.state - 1).data(),
+        texts << QString::asprintf("%s %s:%u %s:%u", StateName(row.state).data(),
                                    IpText(row.localAddress).c_str(), PortNumber(row.localPort),
                                    IpText(row.remoteAddress).c_str(), PortNumber(row.remotePort));
     return texts;

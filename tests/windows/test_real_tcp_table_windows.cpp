@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "Module1.h"
-#include "check.h"
-#include "socket_owner.h"
-#include "tcp_table.h"
+#include "core/row_text.h"
+#include "core/socket_owner.h"
+#include "core/tcp_table.h"
+#include "tests/windows/check.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "check.h"
-#include "socket_owner_windows.h"
-#include "tcp_table_windows.h"
+#include "core/socket_owner_windows.h"
+#include "core/tcp_table_windows.h"
+#include "tests/windows/check.h"
 
 namespace {
 

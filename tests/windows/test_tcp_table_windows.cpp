@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Module1.h"
-#include "check.h"
-#include "tcp_table_windows.h"
+#include "core/row_text.h"
+#include "core/tcp_table_windows.h"
+#include "tests/windows/check.h"
 
 namespace {
 

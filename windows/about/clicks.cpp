@@ -1,4 +1,4 @@
-#include "clicks.h"
+#include "windows/about/clicks.h"
 
 #include <QMouseEvent>
 #include <QWidget>

@@ -1,16 +1,16 @@
-#include "frmAbout.h"
+#include "windows/about/frmAbout.h"
 
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 
-#include "clicks.h"
-#include "design.h"
-#include "desktop.h"
-#include "fixed_window.h"
-#include "maker.h"
-#include "version_line.h"
+#include "core/maker.h"
+#include "core/version_line.h"
+#include "kit/design.h"
+#include "kit/desktop.h"
+#include "kit/fixed_window.h"
+#include "windows/about/clicks.h"
 
 namespace {
 
@@ -26,16 +26,17 @@ frmAbout::frmAbout(QWidget* parent) : WindowManagerPlacedDialog(parent) {
 
     const QString sansSerif = QStringLiteral("MS Sans Serif");
     const QString serif = QStringLiteral("Times New Roman");
-    lbl[0] = DesignLabel(this, QStringLiteral("Korvane Sockview"), TwipsRect(120, 0, 6615, 495),
-                         DesignFont(serif, 18, {.bold = true, .underline = true}), kRust);
-    lbl[1] = DesignLabel(
+    lblLines[0] =
+        DesignLabel(this, QStringLiteral("Korvane Sockview"), TwipsRect(120, 0, 6615, 495),
+                    DesignFont(serif, 18, {.bold = true, .underline = true}), kRust);
+    lblLines[1] = DesignLabel(
         this,
         QStringLiteral(
             "Enlists the Active TCP/IP Connections which have been made by your PC and lets you "
             "filter unwanted connections to view the active connections. Best for tracing if your "
             "computer has been made unwanted connections i.e. Hacker Tools Connections etc."),
         TwipsRect(120, 390, 6855, 1215), DesignFont(serif, 12, {.bold = true}), QColor(128, 64, 0));
-    lbl[2] = DesignLabel(
+    lblLines[2] = DesignLabel(
         this,
         QStringLiteral(
             "This Product is quite free and available on the Korvane Corporation Website"),
@@ -45,16 +46,17 @@ frmAbout::frmAbout(QWidget* parent) : WindowManagerPlacedDialog(parent) {
     lblLink->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     lblLink->setCursor(Qt::PointingHandCursor);
     lblLink->setAccessibleDescription(QStringLiteral("Opens the maker's web page"));
-    lbl[3] = DesignLabel(this,
-                         QStringLiteral("Note: You can give suggestion for improvements and "
-                                        "increments of this product on the ") +
-                             FromView(kMakerDomain) + QStringLiteral(" website and donate money."),
-                         TwipsRect(120, 2520, 6855, 495),
-                         DesignFont(sansSerif, 9.75, {.bold = true}), QColor(0, 192, 0));
+    lblLines[3] =
+        DesignLabel(this,
+                    QStringLiteral("Note: You can give suggestion for improvements and "
+                                   "increments of this product on the ") +
+                        FromView(kMakerDomain) + QStringLiteral(" website and donate money."),
+                    TwipsRect(120, 2520, 6855, 495), DesignFont(sansSerif, 9.75, {.bold = true}),
+                    QColor(0, 192, 0));
 
-    for (int index = 0; index < static_cast<int>(lbl.size()); ++index) {
-        QLabel* label = lbl[static_cast<std::size_t>(index)];
-        OnClick(label, [this, index] { lbl_Click(index); });
+    for (int index = 0; index < static_cast<int>(lblLines.size()); ++index) {
+        QLabel* label = lblLines[static_cast<std::size_t>(index)];
+        OnClick(label, [this, index] { lblLines_Click(index); });
     }
     OnClick(lblLink, [this] { lblLink_Click(); });
     for (QLabel* label : findChildren<QLabel*>()) label->setAutoFillBackground(true);
@@ -63,11 +65,11 @@ frmAbout::frmAbout(QWidget* parent) : WindowManagerPlacedDialog(parent) {
 }
 
 void frmAbout::Form_Load() {
-    lbl[0]->setText(
+    lblLines[0]->setText(
         QString::fromStdString(VersionLine(SOCKVIEW_VERSION_MAJOR, SOCKVIEW_VERSION_MINOR)));
 }
 
-void frmAbout::lbl_Click(int) { hide(); }
+void frmAbout::lblLines_Click(int) { hide(); }
 
 void frmAbout::lblLink_Click() { TheDesktop().OpenWebPage(kMakerWebPage); }
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "window_placement.h"
+#include "kit/window_placement.h"
 
 class QLabel;
 
@@ -13,10 +13,10 @@ class frmAbout : public WindowManagerPlacedDialog {
 public:
     explicit frmAbout(QWidget* parent = nullptr);
 
-    std::array<QLabel*, 4> lbl{};
+    std::array<QLabel*, 4> lblLines{};
     QLabel* lblLink = nullptr;
 
-    void lbl_Click(int Index);
+    void lblLines_Click(int Index);
     void lblLink_Click();
 
 signals:

@@ -1,14 +1,14 @@
-#include "frmAboutProgrammer.h"
+#include "windows/about/frmAboutProgrammer.h"
 
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QLabel>
 #include <QPainter>
 
-#include "clicks.h"
-#include "design.h"
-#include "fixed_window.h"
-#include "window_placement.h"
+#include "kit/design.h"
+#include "kit/fixed_window.h"
+#include "kit/window_placement.h"
+#include "windows/about/clicks.h"
 
 namespace {
 
@@ -38,39 +38,41 @@ frmAboutProgrammer::frmAboutProgrammer(QWidget* parent) : QWidget(parent) {
     setWindowIcon(QIcon(QStringLiteral(":/icons/programmer.svg")));
     CentreOnScreenAtFirstShowing(this);
 
-    Image2 = Picture(this, QStringLiteral(":/pictures/banner.svg"), TwipsRect(0, 0, 6735, 735),
-                     QStringLiteral("Banner"));
-    Label1 = DesignLabel(this, QStringLiteral("About Programmer"), TwipsRect(1320, 120, 4335, 615),
-                         DesignFont(QStringLiteral("Impact"), 21.75), kOlive);
-    Image1 = Picture(this, QStringLiteral(":/pictures/portrait.svg"),
-                     TwipsRect(120, 840, 1905, 2010), QStringLiteral("Portrait of the programmer"));
+    imgBanner = Picture(this, QStringLiteral(":/pictures/banner.svg"), TwipsRect(0, 0, 6735, 735),
+                        QStringLiteral("Banner"));
+    lblTitle =
+        DesignLabel(this, QStringLiteral("About Programmer"), TwipsRect(1320, 120, 4335, 615),
+                    DesignFont(QStringLiteral("Impact"), 21.75), kOlive);
+    imgPortrait =
+        Picture(this, QStringLiteral(":/pictures/portrait.svg"), TwipsRect(120, 840, 1905, 2010),
+                QStringLiteral("Portrait of the programmer"));
 
     const QColor text = palette().color(QPalette::WindowText);
     const QFont lineFont = DesignFont(QStringLiteral("MS Sans Serif"), 9.75, {.bold = true});
-    lblLabel[0] =
+    lblFacts[0] =
         DesignLabel(this, QStringLiteral("Sockview Team"), TwipsRect(2160, 840, 4335, 495),
                     DesignFont(QStringLiteral("Times New Roman"), 21.75, {.bold = true}), text);
-    lblLabel[1] = DesignLabel(this, QStringLiteral("Korvane Corporation"),
+    lblFacts[1] = DesignLabel(this, QStringLiteral("Korvane Corporation"),
                               TwipsRect(2160, 1440, 4095, 255), lineFont, text);
-    lblLabel[2] = DesignLabel(this, QStringLiteral("C++, Qt and TCP/IP networking"),
+    lblFacts[2] = DesignLabel(this, QStringLiteral("C++, Qt and TCP/IP networking"),
                               TwipsRect(2160, 1800, 4095, 615), lineFont, text);
-    lblLabel[3] = DesignLabel(this, QStringLiteral("Contact #. +1-555-0100"),
+    lblFacts[3] = DesignLabel(this, QStringLiteral("Contact #. +1-555-0100"),
                               TwipsRect(2160, 2640, 4095, 255), lineFont, text);
 
-    SwallowClicks(Image2);
-    SwallowClicks(Label1);
-    OnClick(Image1, [this] { Image1_Click(); });
-    for (int index = 0; index < static_cast<int>(lblLabel.size()); ++index)
-        OnClick(lblLabel[static_cast<std::size_t>(index)],
-                [this, index] { lblLabel_Click(index); });
+    SwallowClicks(imgBanner);
+    SwallowClicks(lblTitle);
+    OnClick(imgPortrait, [this] { imgPortrait_Click(); });
+    for (int index = 0; index < static_cast<int>(lblFacts.size()); ++index)
+        OnClick(lblFacts[static_cast<std::size_t>(index)],
+                [this, index] { lblFacts_Click(index); });
     OnClick(this, [this] { Form_Click(); });  // the background, the rule line included
 }
 
 void frmAboutProgrammer::Form_Click() { hide(); }
 
-void frmAboutProgrammer::Image1_Click() { hide(); }
+void frmAboutProgrammer::imgPortrait_Click() { hide(); }
 
-void frmAboutProgrammer::lblLabel_Click(int) { hide(); }
+void frmAboutProgrammer::lblFacts_Click(int) { hide(); }
 
 void frmAboutProgrammer::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);

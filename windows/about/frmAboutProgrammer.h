@@ -12,14 +12,14 @@ class frmAboutProgrammer : public QWidget {
 public:
     explicit frmAboutProgrammer(QWidget* parent = nullptr);
 
-    QLabel* Image2 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Image1 = nullptr;
-    std::array<QLabel*, 4> lblLabel{};
+    QLabel* imgBanner = nullptr;
+    QLabel* lblTitle = nullptr;
+    QLabel* imgPortrait = nullptr;
+    std::array<QLabel*, 4> lblFacts{};
 
     void Form_Click();
-    void Image1_Click();
-    void lblLabel_Click(int Index);
+    void imgPortrait_Click();
+    void lblFacts_Click(int Index);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,4 +1,4 @@
-#include "frmCopy.h"
+#include "windows/copy/frmCopy.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -6,10 +6,10 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 
-#include "clipboard_text.h"
-#include "design.h"
-#include "desktop.h"
-#include "fixed_window.h"
+#include "core/clipboard_text.h"
+#include "kit/design.h"
+#include "kit/desktop.h"
+#include "kit/fixed_window.h"
 
 namespace {
 
@@ -37,27 +37,28 @@ frmCopy::frmCopy(const std::vector<TcpRow>& list, QWidget* parent) : QWidget(par
                            TwipsRect(4560, 240, 1935, 495));
 
     const QRect frame = TwipsRect(120, 120, 4335, 2295);
-    Frame1 = new QGroupBox(QStringLiteral("Copy Options: "), this);
-    Frame1->setGeometry(frame);
-    Frame1->setAccessibleName(QStringLiteral("Copy Options"));
+    fraColumns = new QGroupBox(QStringLiteral("Copy Options: "), this);
+    fraColumns->setGeometry(frame);
+    fraColumns->setAccessibleName(QStringLiteral("Copy Options"));
 
-    for (std::size_t k = 0; k < Checks.size(); ++k) {
-        QCheckBox* check = new QCheckBox(FromView(kListColumns[k].copyChoice), Frame1);
+    for (std::size_t k = 0; k < chkColumns.size(); ++k) {
+        QCheckBox* check = new QCheckBox(FromView(kListColumns[k].copyChoice), fraColumns);
         // Laid out on the window, kept inside the frame.
         check->setGeometry(TwipsRect(360, 480 + 360 * static_cast<int>(k), 3615, 375)
                                .translated(-frame.topLeft()));
         check->setAccessibleName(check->text());
-        Checks[k] = check;
+        chkColumns[k] = check;
     }
-    Checks[0]->setChecked(true);
-    Checks[2]->setChecked(true);
+    chkColumns[0]->setChecked(true);
+    chkColumns[2]->setChecked(true);
 
     cmdClose = ColourButton(this, QStringLiteral("&Close"), QColor(255, 128, 128),
                             TwipsRect(4560, 840, 1935, 495));
 
-    setTabOrder(cmdCopy, Checks[0]);
-    for (std::size_t k = 1; k < Checks.size(); ++k) setTabOrder(Checks[k - 1], Checks[k]);
-    setTabOrder(Checks.back(), cmdClose);
+    setTabOrder(cmdCopy, chkColumns[0]);
+    for (std::size_t k = 1; k < chkColumns.size(); ++k)
+        setTabOrder(chkColumns[k - 1], chkColumns[k]);
+    setTabOrder(chkColumns.back(), cmdClose);
 
     connect(cmdCopy, &QAbstractButton::clicked, this, &frmCopy::cmdCopy_Click);
     connect(cmdClose, &QAbstractButton::clicked, this, &frmCopy::cmdClose_Click);
@@ -65,7 +66,7 @@ frmCopy::frmCopy(const std::vector<TcpRow>& list, QWidget* parent) : QWidget(par
 
 void frmCopy::cmdCopy_Click() {
     ChosenColumns chosen{};
-    for (std::size_t k = 0; k < chosen.size(); ++k) chosen[k] = Checks[k]->isChecked();
+    for (std::size_t k = 0; k < chosen.size(); ++k) chosen[k] = chkColumns[k]->isChecked();
 
     const std::optional<std::string> text = ClipboardText(chosen, list_);
     if (!text) {

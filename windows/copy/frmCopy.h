@@ -4,7 +4,7 @@
 #include <array>
 #include <vector>
 
-#include "list_columns.h"
+#include "core/list_columns.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -20,8 +20,8 @@ public:
     explicit frmCopy(const std::vector<TcpRow>& list, QWidget* parent = nullptr);
 
     QAbstractButton* cmdCopy = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    std::array<QCheckBox*, kListColumnCount> Checks{};
+    QGroupBox* fraColumns = nullptr;
+    std::array<QCheckBox*, kListColumnCount> chkColumns{};
     QAbstractButton* cmdClose = nullptr;
 
     void cmdCopy_Click();

@@ -1,4 +1,4 @@
-#include "frmAddNew.h"
+#include "windows/filters/frmAddNew.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -10,11 +10,10 @@
 #include <algorithm>
 #include <utility>
 
-#include "Module2.h"
-#include "design.h"
-#include "desktop.h"
-#include "fixed_window.h"
-#include "input_checks.h"
+#include "core/input_checks.h"
+#include "kit/design.h"
+#include "kit/desktop.h"
+#include "kit/fixed_window.h"
 
 namespace {
 
@@ -51,43 +50,44 @@ bool IsCharacterKey(const QKeyEvent& key) {
 
 }  // namespace
 
-frmAddNew::frmAddNew(QWidget* parent) : WindowManagerPlacedDialog(parent) {
+frmAddNew::frmAddNew(Filters& filters, QWidget* parent)
+    : WindowManagerPlacedDialog(parent), filters_(filters) {
     SetUpWindow(this, FromView(kCaption), 6330, 1575, QColor(255, 255, 192));
     FixWindowFrame(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/addnew.svg")));
 
     cmdAdd = ColourButton(this, QStringLiteral("&Add Now"), QColor(255, 192, 128),
                           TwipsRect(4680, 240, 1455, 495));
-    Text1 = new QLineEdit(this);
-    Text1->setGeometry(TwipsRect(2400, 240, 2175, 375));
-    Text1->setFont(DesignFont(QStringLiteral("MS Sans Serif"), 8.25));
-    Text1->setAccessibleName(QStringLiteral("Address or port"));
-    Text1->setValidator(new ValueBoxValidator(Text1));
-    Text1->installEventFilter(this);
-    Combo1 = new QComboBox(this);
-    Combo1->setGeometry(TwipsRect(120, 240, 2175, 315));
-    Combo1->setFont(DesignFont(QStringLiteral("MS Sans Serif"), 8.25));
-    Combo1->setAccessibleName(QStringLiteral("Filter kind"));
+    txtValue = new QLineEdit(this);
+    txtValue->setGeometry(TwipsRect(2400, 240, 2175, 375));
+    txtValue->setFont(DesignFont(QStringLiteral("MS Sans Serif"), 8.25));
+    txtValue->setAccessibleName(QStringLiteral("Address or port"));
+    txtValue->setValidator(new ValueBoxValidator(txtValue));
+    txtValue->installEventFilter(this);
+    cboKind = new QComboBox(this);
+    cboKind->setGeometry(TwipsRect(120, 240, 2175, 315));
+    cboKind->setFont(DesignFont(QStringLiteral("MS Sans Serif"), 8.25));
+    cboKind->setAccessibleName(QStringLiteral("Filter kind"));
     cmdCancel = ColourButton(this, QStringLiteral("&Cancel"), QColor(255, 192, 128),
                              TwipsRect(4680, 840, 1455, 495));
-    setTabOrder(cmdAdd, Text1);
-    setTabOrder(Text1, Combo1);
-    setTabOrder(Combo1, cmdCancel);
+    setTabOrder(cmdAdd, txtValue);
+    setTabOrder(txtValue, cboKind);
+    setTabOrder(cboKind, cmdCancel);
 
     connect(cmdAdd, &QAbstractButton::clicked, this, &frmAddNew::cmdAdd_Click);
     connect(cmdCancel, &QAbstractButton::clicked, this, &frmAddNew::cmdCancel_Click);
-    connect(Combo1, &QComboBox::activated, this, &frmAddNew::Combo1_Click);
+    connect(cboKind, &QComboBox::activated, this, &frmAddNew::cboKind_Click);
     // Pasted text counts as typed, so it is checked on leaving the box too.
-    connect(Text1, &QLineEdit::textEdited, this, [this] { SetEditedMark(true); });
+    connect(txtValue, &QLineEdit::textEdited, this, [this] { valueEdited_ = true; });
     focusWatch_ =
         connect(qApp, &QApplication::focusChanged, this, [this](QWidget* from, QWidget* to) {
-            if (from != Text1) return;
+            if (from != txtValue) return;
             enterPressed_ = false;
             // "&Add Now" checks the value itself; checking on the way to it as well would show
             // the same refusal twice. Focus leaving for another window (a message box, or this
             // window being hidden) is no reason for a check.
             if (to != nullptr && to != cmdAdd && to->window() == this && isVisible())
-                Text1_LostFocus();
+                txtValue_LostFocus();
         });
     // Esc hides the window whichever control has the focus.
     new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &frmAddNew::cmdCancel_Click);
@@ -100,61 +100,60 @@ frmAddNew::frmAddNew(QWidget* parent) : WindowManagerPlacedDialog(parent) {
 frmAddNew::~frmAddNew() { disconnect(focusWatch_); }
 
 void frmAddNew::Form_Load() {
-    for (FilterKind kind = 0; kind < FilterKinds::Count; ++kind)
-        Combo1->addItem(QString::fromStdString(EntryLabel(kind)));
-    Combo1->setCurrentIndex(0);
-    Combo1_Click();
+    for (const FilterKind kind : kFilterKinds)
+        cboKind->addItem(QString::fromStdString(EntryLabel(kind)));
+    cboKind->setCurrentIndex(0);
+    cboKind_Click();
     cmdAdd->setFocus();
 }
 
-void frmAddNew::SetEditedMark(bool edited) {
-    Text1->setProperty("Tag", edited ? QStringLiteral("1") : QStringLiteral("0"));
+FilterKind frmAddNew::ChosenKind() const {
+    return kFilterKinds[static_cast<std::size_t>(cboKind->currentIndex())];
 }
 
-void frmAddNew::Combo1_Click() {
-    Text1->clear();
-    SetEditedMark(false);
-    if (isVisible()) Text1->setFocus();
+void frmAddNew::cboKind_Click() {
+    txtValue->clear();
+    valueEdited_ = false;
+    if (isVisible()) txtValue->setFocus();
 }
 
 // Returns true when the key is discarded.
-bool frmAddNew::Text1_KeyPress(const QKeyEvent& key) {
+bool frmAddNew::txtValue_KeyPress(const QKeyEvent& key) {
     if (IsEnter(key)) enterPressed_ = true;
     if (!IsCharacterKey(key)) return false;
     const std::u32string characters = key.text().toStdU32String();
-    SetEditedMark(true);
+    valueEdited_ = true;
     return !std::ranges::all_of(characters, KeyReachesValueBox);
 }
 
 // Enter adds on its release -- but only the release of an Enter that was pressed here, not the
 // one that just closed a message box.
-void frmAddNew::Text1_KeyUp(const QKeyEvent& key) {
+void frmAddNew::txtValue_KeyUp(const QKeyEvent& key) {
     if (!IsEnter(key) || key.isAutoRepeat()) return;
     if (!std::exchange(enterPressed_, false)) return;
     cmdAdd_Click();
 }
 
-void frmAddNew::Text1_LostFocus() {
-    if (Text1->property("Tag").toInt() != 1) return;
+void frmAddNew::txtValue_LostFocus() {
+    if (!valueEdited_) return;
     if (!Validated()) {
-        Text1->setFocus();
-        SetEditedMark(false);
+        txtValue->setFocus();
+        valueEdited_ = false;
     }
 }
 
 bool frmAddNew::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Text1 && event->type() == QEvent::KeyPress)
-        return Text1_KeyPress(*static_cast<QKeyEvent*>(event));
-    if (watched == Text1 && event->type() == QEvent::KeyRelease)
-        Text1_KeyUp(*static_cast<QKeyEvent*>(event));
+    if (watched == txtValue && event->type() == QEvent::KeyPress)
+        return txtValue_KeyPress(*static_cast<QKeyEvent*>(event));
+    if (watched == txtValue && event->type() == QEvent::KeyRelease)
+        txtValue_KeyUp(*static_cast<QKeyEvent*>(event));
     return QDialog::eventFilter(watched, event);
 }
 
 bool frmAddNew::Validated() {
-    Text1->selectAll();  // after a refusal the user types over the value
-    const std::string value = Text1->text().toStdString();
-    const bool addressKind = Combo1->currentText().contains(QStringLiteral("IP"));
-    const auto refusal = addressKind ? AddressRefusal(value) : PortRefusal(value);
+    txtValue->selectAll();  // after a refusal the user types over the value
+    const std::string value = txtValue->text().toStdString();
+    const auto refusal = EntryRefusal(ChosenKind(), value);
     if (!refusal) return true;
     TheDesktop().ShowMessage(*refusal, kCaption, MessageIcon::Critical);
     return false;
@@ -162,12 +161,10 @@ bool frmAddNew::Validated() {
 
 void frmAddNew::cmdAdd_Click() {
     if (!Validated()) {
-        Text1->setFocus();
+        txtValue->setFocus();
         return;
     }
-    const auto kind = static_cast<FilterKind>(Combo1->currentIndex());
-    const std::string value = Text1->text().toStdString();
-    if (!AddFilter(kind, value)) {
+    if (!filters_.Add(ChosenKind(), txtValue->text().toStdString())) {
         TheDesktop().ShowMessage("Already added to filter list", kCaption,
                                  MessageIcon::Information);
         return;

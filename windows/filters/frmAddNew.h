@@ -1,6 +1,7 @@
 #pragma once
 
-#include "window_placement.h"
+#include "core/filters.h"
+#include "kit/window_placement.h"
 
 class QAbstractButton;
 class QComboBox;
@@ -10,24 +11,24 @@ class QLineEdit;
 // The add-filter window: pick a kind, type an address or port, and "&Add Now" (or Enter) checks
 // the value and appends it to that kind's filter list.
 //
-// Text1's "Tag" property is the edited mark: "1" once a key was typed since the mark was last
-// reset, so the value is checked when the focus leaves the box; "0" otherwise.
+// A value typed since the kind was chosen (or since a refusal) is checked when the focus leaves
+// the box.
 class frmAddNew : public WindowManagerPlacedDialog {
     Q_OBJECT
 public:
-    explicit frmAddNew(QWidget* parent = nullptr);
+    explicit frmAddNew(Filters& filters, QWidget* parent = nullptr);
     ~frmAddNew() override;
 
     QAbstractButton* cmdAdd = nullptr;
-    QLineEdit* Text1 = nullptr;
-    QComboBox* Combo1 = nullptr;
+    QLineEdit* txtValue = nullptr;
+    QComboBox* cboKind = nullptr;
     QAbstractButton* cmdCancel = nullptr;
 
-    // True when Text1 holds a value acceptable for the selected kind; otherwise the user has
+    // True when txtValue holds a value acceptable for the chosen kind; otherwise the user has
     // been told why.
     bool Validated();
 
-    void Combo1_Click();
+    void cboKind_Click();
     void cmdAdd_Click();
     void cmdCancel_Click();
 
@@ -39,12 +40,15 @@ protected:
 
 private:
     void Form_Load();
-    bool Text1_KeyPress(const QKeyEvent& key);
-    void Text1_KeyUp(const QKeyEvent& key);
-    void Text1_LostFocus();
-    void SetEditedMark(bool edited);
+    bool txtValue_KeyPress(const QKeyEvent& key);
+    void txtValue_KeyUp(const QKeyEvent& key);
+    void txtValue_LostFocus();
+    FilterKind ChosenKind() const;
 
-    // Whether Text1 saw the press of the Enter key now being released.
+    Filters& filters_;
+    // Whether a key was typed into txtValue since the kind was chosen or the value refused.
+    bool valueEdited_ = false;
+    // Whether txtValue saw the press of the Enter key now being released.
     bool enterPressed_ = false;
     QMetaObject::Connection focusWatch_;
 };

@@ -1,16 +1,20 @@
-#include "frmFilter.h"
+#include "windows/filters/frmFilter.h"
 
 #include <QAbstractButton>
 #include <QListWidget>
 #include <QShortcut>
 
-#include "Module2.h"
-#include "design.h"
-#include "desktop.h"
-#include "fixed_window.h"
+#include "kit/design.h"
+#include "kit/desktop.h"
+#include "kit/fixed_window.h"
 
-frmFilter::frmFilter(OwnedWindow<frmAddNew>& addWindow, QWidget* parent)
-    : WindowManagerPlacedDialog(parent), addWindow_(addWindow) {
+namespace {
+constexpr int KindRole = Qt::UserRole;
+constexpr int ValueRole = Qt::UserRole + 1;
+}  // namespace
+
+frmFilter::frmFilter(Filters& filters, OwnedWindow<frmAddNew>& addWindow, QWidget* parent)
+    : WindowManagerPlacedDialog(parent), filters_(filters), addWindow_(addWindow) {
     SetUpWindow(this, QStringLiteral("Filter List"), 5985, 4065, QColor(255, 255, 192));
     FixWindowFrame(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/filter.svg")));
@@ -44,13 +48,19 @@ void frmFilter::Form_Load() {
     lstFilter->setFocus();
 }
 
+// Each line carries its entry's kind and value, so that a delete needs no reading back.
 void frmFilter::FillFilterList() {
     lstFilter->clear();
-    for (const std::string& line : FilterLines()) lstFilter->addItem(QString::fromStdString(line));
+    for (const FilterEntry& entry : filters_.Entries()) {
+        auto* line = new QListWidgetItem(
+            QString::fromStdString(EntryLabel(entry.kind) + entry.value), lstFilter);
+        line->setData(KindRole, static_cast<int>(entry.kind));
+        line->setData(ValueRole, QString::fromStdString(entry.value));
+    }
 }
 
 void frmFilter::cmdAdd_Click() {
-    frmAddNew& window = addWindow_.get();
+    frmAddNew& window = addWindow_.get(filters_);
     connect(&window, &frmAddNew::FilterAdded, this, &frmFilter::FillFilterList,
             Qt::UniqueConnection);
     ShowModal(window);
@@ -58,17 +68,11 @@ void frmFilter::cmdAdd_Click() {
 
 void frmFilter::cmdDelete_Click() {
     const QList<QListWidgetItem*> selected = lstFilter->selectedItems();
-    const std::string line =
-        selected.isEmpty() ? std::string() : selected.front()->text().toStdString();
-    const std::string kindWord = TrimSpaces(TextBefore(line, "="));
-    FilterKind kind = FilterKinds::LocalIP;  // also for a line of no known kind
-    for (FilterKind candidate = 0; candidate < FilterKinds::Count; ++candidate) {
-        if (KindWord(candidate) == kindWord) {
-            kind = candidate;
-            break;
-        }
-    }
-    if (!RemoveFilter(kind, TrimSpaces(TextAfter(line, "="))))
+    const bool removed =
+        !selected.isEmpty() &&
+        filters_.Remove(static_cast<FilterKind>(selected.front()->data(KindRole).toInt()),
+                        selected.front()->data(ValueRole).toString().toStdString());
+    if (!removed)
         TheDesktop().ShowMessage("The item does not exists in the filter list.", "Delete Entry",
                                  MessageIcon::Warning);
     FillFilterList();

@@ -1,20 +1,21 @@
 #pragma once
 
-#include "frmAddNew.h"
-#include "owned_window.h"
-#include "window_placement.h"
+#include "core/filters.h"
+#include "kit/owned_window.h"
+#include "kit/window_placement.h"
+#include "windows/filters/frmAddNew.h"
 
 class QAbstractButton;
 class QListWidget;
 
 // The filter list window: every filter entry as a line; deletes the selected one and opens the
-// add-filter window. The lines are only a view of the filter store, rebuilt after each change.
+// add-filter window. The lines are only a view of the filters, rebuilt after each change.
 // The add-filter window is kept by the caller, so that what was typed there survives this
 // window's close box.
 class frmFilter : public WindowManagerPlacedDialog {
     Q_OBJECT
 public:
-    explicit frmFilter(OwnedWindow<frmAddNew>& addWindow, QWidget* parent = nullptr);
+    frmFilter(Filters& filters, OwnedWindow<frmAddNew>& addWindow, QWidget* parent = nullptr);
 
     QListWidget* lstFilter = nullptr;
     QAbstractButton* cmdAdd = nullptr;
@@ -30,5 +31,6 @@ private:
     // Replaces the lines with one line per filter entry, kinds in order.
     void FillFilterList();
 
+    Filters& filters_;
     OwnedWindow<frmAddNew>& addWindow_;
 };

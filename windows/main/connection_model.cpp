@@ -1,8 +1,8 @@
-#include "connection_model.h"
+#include "windows/main/connection_model.h"
 
 #include <QTextDocument>
 
-#include "list_columns.h"
+#include "core/list_columns.h"
 
 namespace {
 
@@ -25,6 +25,9 @@ QString PlainTooltip(const QString& text) {
 }
 
 }  // namespace
+
+ConnectionModel::ConnectionModel(OwnerScan ownerScan, QObject* parent)
+    : QAbstractTableModel(parent), owners_(std::move(ownerScan)) {}
 
 void ConnectionModel::clear() { setRows({}, {}); }
 

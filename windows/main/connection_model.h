@@ -4,16 +4,16 @@
 #include <QColor>
 #include <vector>
 
-#include "socket_owner.h"
-#include "tcp_row.h"
+#include "core/socket_owner.h"
+#include "core/tcp_row.h"
 
 // The connection list's rows. Keeps the compact rows and formats a cell only when a view asks.
-// A row's tooltip and accessible description tell who holds the connection; rows new since
-// the last snapshot have a background of their own.
+// A row's tooltip and accessible description tell who holds the connection, as the owner scan it
+// is given finds it; rows new since the last snapshot have a background of their own.
 class ConnectionModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    explicit ConnectionModel(OwnerScan ownerScan, QObject* parent = nullptr);
 
     // Soft enough for black text (contrast 17.9:1) and far from the selection's blue.
     static inline const QColor NewRowColour{255, 236, 179};

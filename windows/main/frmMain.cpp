@@ -1,4 +1,4 @@
-#include "frmMain.h"
+#include "windows/main/frmMain.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -10,16 +10,16 @@
 #include <QScrollBar>
 #include <QTreeView>
 
-#include "Module2.h"
-#include "design.h"
-#include "desktop.h"
-#include "maker.h"
-#include "resize_rule.h"
-#include "window_placement.h"
+#include "core/maker.h"
+#include "core/refresh.h"
+#include "core/resize_rule.h"
+#include "kit/design.h"
+#include "kit/desktop.h"
+#include "kit/window_placement.h"
 
 namespace {
 
-QString StatusText(const TcpTable& table, std::size_t shown, std::size_t newShown) {
+QString StatusText(const TcpTable& table, const RefreshResult& result) {
     const QLocale locale = QLocale::system();
     const QDateTime now = QDateTime::currentDateTime();
     QString status = QStringLiteral("Sockview status as of: ") +
@@ -29,16 +29,15 @@ QString StatusText(const TcpTable& table, std::size_t shown, std::size_t newShow
         return status + QStringLiteral(" - the connection table could not be read: ") +
                QString::fromStdString(table.failure);
     }
-    const std::size_t hidden = table.rows.size() - shown;
-    status += QStringLiteral(" - %1 shown, %2 hidden").arg(shown).arg(hidden);
-    if (newShown > 0) status += QStringLiteral(", %1 new").arg(newShown);
+    status += QStringLiteral(" - %1 shown, %2 hidden").arg(result.shown.size()).arg(result.hidden);
+    if (result.newShown > 0) status += QStringLiteral(", %1 new").arg(result.newShown);
     return status;
 }
 
 }  // namespace
 
-frmMain::frmMain(TableSource tableSource, QWidget* parent)
-    : QWidget(parent), tableSource_(std::move(tableSource)) {
+frmMain::frmMain(TableSource tableSource, OwnerScan ownerScan, QWidget* parent)
+    : QWidget(parent), tableSource_(std::move(tableSource)), model_(std::move(ownerScan)) {
     SetUpWindow(this, QStringLiteral("Korvane Sockview"), 8280, 7215, QColor(192, 255, 192));
     setWindowIcon(QIcon(QStringLiteral(":/icons/main.svg")));
     CentreOnScreenAtFirstShowing(this);
@@ -47,23 +46,23 @@ frmMain::frmMain(TableSource tableSource, QWidget* parent)
         ColourButton(this, QStringLiteral("&Refresh List"), QColor(255, 192, 128),
                      TwipsRect(120, 840, 1455, 855), QIcon(QStringLiteral(":/icons/refresh.svg")));
 
-    ListView1 = new QTreeView(this);
-    ListView1->setGeometry(TwipsRect(120, 1800, 8055, 5295));
-    ListView1->setFont(DesignFont(QStringLiteral("Arial"), 9.75));
-    ListView1->setModel(&model_);
-    ListView1->setRootIsDecorated(false);
-    ListView1->setItemsExpandable(false);
-    ListView1->setUniformRowHeights(true);
-    ListView1->setAllColumnsShowFocus(true);
-    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView1->header()->setSectionsClickable(false);
-    ListView1->header()->setSectionsMovable(false);
-    ListView1->header()->setStretchLastSection(false);
+    lstConnections = new QTreeView(this);
+    lstConnections->setGeometry(TwipsRect(120, 1800, 8055, 5295));
+    lstConnections->setFont(DesignFont(QStringLiteral("Arial"), 9.75));
+    lstConnections->setModel(&model_);
+    lstConnections->setRootIsDecorated(false);
+    lstConnections->setItemsExpandable(false);
+    lstConnections->setUniformRowHeights(true);
+    lstConnections->setAllColumnsShowFocus(true);
+    lstConnections->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lstConnections->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstConnections->header()->setSectionsClickable(false);
+    lstConnections->header()->setSectionsMovable(false);
+    lstConnections->header()->setStretchLastSection(false);
     for (const auto& [column, twips] :
          {std::pair{0, 1500}, {1, 1440}, {2, 1800}, {3, 1440}, {4, 1440}})
-        ListView1->header()->resizeSection(column, Px(twips));
-    ListView1->setAccessibleName(
+        lstConnections->header()->resizeSection(column, Px(twips));
+    lstConnections->setAccessibleName(
         QStringLiteral("Local IP, Local Port, Remote IP, Remote Port, Status"));
 
     cmdFilter =
@@ -75,7 +74,7 @@ frmMain::frmMain(TableSource tableSource, QWidget* parent)
     cmdAbout =
         ColourButton(this, QStringLiteral("&About"), QColor(128, 128, 255),
                      TwipsRect(3240, 840, 1455, 855), QIcon(QStringLiteral(":/icons/about.svg")));
-    Label1 =
+    lblTitle =
         DesignLabel(this, QStringLiteral("Korvane Sockview"), TwipsRect(120, 120, 8055, 855),
                     DesignFont(QStringLiteral("Georgia"), 26.25, {.bold = true, .italic = true}),
                     QColor(0, 128, 0));
@@ -83,8 +82,8 @@ frmMain::frmMain(TableSource tableSource, QWidget* parent)
         ColourButton(this, QStringLiteral("&Copy..."), QColor(255, 192, 255),
                      TwipsRect(4800, 840, 1455, 855), QIcon(QStringLiteral(":/icons/copy.svg")));
 
-    setTabOrder(cmdRefresh, ListView1);
-    setTabOrder(ListView1, cmdFilter);
+    setTabOrder(cmdRefresh, lstConnections);
+    setTabOrder(lstConnections, cmdFilter);
     setTabOrder(cmdFilter, cmdClose);
     setTabOrder(cmdClose, cmdAbout);
     setTabOrder(cmdAbout, cmdCopy);
@@ -99,7 +98,7 @@ frmMain::frmMain(TableSource tableSource, QWidget* parent)
 }
 
 void frmMain::Form_Load() {
-    SetInitialFilters();
+    filters_ = Filters::Initial();
     cmdRefresh_Click();
 }
 
@@ -113,31 +112,11 @@ void frmMain::cmdRefresh_Click() {
     model_.clear();
     QCoreApplication::processEvents();  // paint the emptied list before the query
 
-    TcpTable table = tableSource_();
-    // Nothing is new at the first snapshot.
-    const std::vector<bool> isNew = previousSnapshot_
-                                        ? NewConnections(*previousSnapshot_, table.rows)
-                                        : std::vector<bool>(table.rows.size());
-    std::vector<TcpRow> listed;
-    std::vector<bool> listedIsNew;
-    listed.reserve(table.rows.size());
-    listedIsNew.reserve(table.rows.size());
-    for (std::size_t i = 0; i < table.rows.size(); ++i) {
-        if (IsFiltered(table.rows[i])) continue;
-        listed.push_back(table.rows[i]);
-        listedIsNew.push_back(isNew[i]);
-    }
-    const auto newShown = static_cast<std::size_t>(std::ranges::count(listedIsNew, true));
-    setWindowTitle(QStringLiteral("Korvane Sockview - ") +
-                   StatusText(table, listed.size(), newShown));
-    // The next refresh compares with every connection of this one, hidden or not. A table that
-    // could not be read is no snapshot.
-    if (table.readable()) {
-        previousSnapshot_.emplace();
-        previousSnapshot_->reserve(table.rows.size());
-        for (const TcpRow& row : table.rows) previousSnapshot_->push_back(KeyOf(row));
-    }
-    model_.setRows(std::move(listed), std::move(listedIsNew));
+    const TcpTable table = tableSource_();
+    RefreshResult result = Refresh(table, std::move(previousKeys_), filters_);
+    previousKeys_ = std::move(result.nextKeys);
+    setWindowTitle(QStringLiteral("Korvane Sockview - ") + StatusText(table, result));
+    model_.setRows(std::move(result.shown), std::move(result.isNew));
     returnTo(place);
 
     QCoreApplication::processEvents();
@@ -146,10 +125,11 @@ void frmMain::cmdRefresh_Click() {
 }
 
 frmMain::ListPlace frmMain::currentPlace() const {
-    const QModelIndex current = ListView1->currentIndex();
+    const QModelIndex current = lstConnections->currentIndex();
     if (!current.isValid()) return {};
     return {model_.rows()[static_cast<std::size_t>(current.row())], current.column(),
-            ListView1->verticalScrollBar()->value(), ListView1->horizontalScrollBar()->value()};
+            lstConnections->verticalScrollBar()->value(),
+            lstConnections->horizontalScrollBar()->value()};
 }
 
 // The connection that was current stays current, in view where it was, when it still exists.
@@ -159,13 +139,14 @@ void frmMain::returnTo(const ListPlace& place) {
     const auto found = std::ranges::find_if(
         rows, [&](const TcpRow& row) { return SameConnection(row, *place.connection); });
     if (found == rows.end()) return;
-    ListView1->setCurrentIndex(model_.index(static_cast<int>(found - rows.begin()), place.column));
-    ListView1->doItemsLayout();  // the scroll ranges follow the new rows before they are set
-    ListView1->verticalScrollBar()->setValue(place.verticalScroll);
-    ListView1->horizontalScrollBar()->setValue(place.horizontalScroll);
+    lstConnections->setCurrentIndex(
+        model_.index(static_cast<int>(found - rows.begin()), place.column));
+    lstConnections->doItemsLayout();  // the scroll ranges follow the new rows before they are set
+    lstConnections->verticalScrollBar()->setValue(place.verticalScroll);
+    lstConnections->horizontalScrollBar()->setValue(place.horizontalScroll);
 }
 
-void frmMain::cmdFilter_Click() { ShowModal(filterWindow_.get(addFilterWindow_)); }
+void frmMain::cmdFilter_Click() { ShowModal(filterWindow_.get(filters_, addFilterWindow_)); }
 
 void frmMain::cmdCopy_Click() { ShowModeless(copyWindow_.get(model_.rows())); }
 
@@ -198,10 +179,10 @@ void frmMain::closeEvent(QCloseEvent* event) {
 
 void frmMain::Form_Resize() {
     const ListSize size = ListSizeForClientSize(width() * 15.0f, height() * 15.0f);
-    QRect geometry = ListView1->geometry();
+    QRect geometry = lstConnections->geometry();
     if (size.height) geometry.setHeight(qRound(*size.height / 15.0f));
     if (size.width) geometry.setWidth(qRound(*size.width / 15.0f));
-    ListView1->setGeometry(geometry);
+    lstConnections->setGeometry(geometry);
 }
 
 void frmMain::resizeEvent(QResizeEvent* event) {

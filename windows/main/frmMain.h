@@ -3,13 +3,14 @@
 #include <QWidget>
 #include <optional>
 
-#include "connection_model.h"
-#include "frmAbout.h"
-#include "frmAboutProgrammer.h"
-#include "frmCopy.h"
-#include "frmFilter.h"
-#include "owned_window.h"
-#include "tcp_table.h"
+#include "core/refresh.h"
+#include "core/tcp_table.h"
+#include "kit/owned_window.h"
+#include "windows/about/frmAbout.h"
+#include "windows/about/frmAboutProgrammer.h"
+#include "windows/copy/frmCopy.h"
+#include "windows/filters/frmFilter.h"
+#include "windows/main/connection_model.h"
 
 class QAbstractButton;
 class QLabel;
@@ -17,14 +18,15 @@ class QTreeView;
 
 // The start-up window: the connection list and the buttons that refresh it and open the other
 // windows. Closing it in any way ends the program. Each refresh takes its snapshot from the
-// table source.
+// table source; the list asks the owner scan who holds each connection. It owns the filters and
+// hands them to the windows that show or change them.
 class frmMain : public QWidget {
     Q_OBJECT
 public:
-    explicit frmMain(TableSource tableSource, QWidget* parent = nullptr);
+    frmMain(TableSource tableSource, OwnerScan ownerScan, QWidget* parent = nullptr);
 
-    QLabel* Label1 = nullptr;
-    QTreeView* ListView1 = nullptr;
+    QLabel* lblTitle = nullptr;
+    QTreeView* lstConnections = nullptr;
     QAbstractButton* cmdRefresh = nullptr;
     QAbstractButton* cmdFilter = nullptr;
     QAbstractButton* cmdAbout = nullptr;
@@ -62,8 +64,8 @@ private:
     void returnTo(const ListPlace& place);
 
     TableSource tableSource_;
-    // The connections of the last snapshot that was read, to tell which ones are new.
-    std::optional<std::vector<ConnectionKey>> previousSnapshot_;
+    SnapshotKeys previousKeys_;
+    Filters filters_;
     ConnectionModel model_;
     OwnedWindow<frmAddNew> addFilterWindow_;  // opened by the filter list, but outlives it
     OwnedWindow<frmFilter> filterWindow_;

@@ -1,4 +1,4 @@
-#include "Module1.h"
+#include "core/row_text.h"
 
 #include <array>
 #include <charconv>
@@ -17,10 +17,10 @@ std::uint16_t PortNumber(const RawField& port) {
     return static_cast<std::uint16_t>(port[0] * 256 + port[1]);
 }
 
-std::string_view StateName(std::int64_t index) {
+std::string_view StateName(std::int32_t stateCode) {
     static constexpr std::array<std::string_view, 12> names = {
         "CLOSED",    "LISTEN",     "SYN_SENT", "SYN_RCVD", "ESTAB",     "FIN_WAIT1",
         "FIN_WAIT2", "CLOSE_WAIT", "CLOSING",  "LAST_ACK", "TIME_WAIT", "DELETE_TCB"};
-    if (index < 0 || index >= static_cast<std::int64_t>(names.size())) return "UNDEFINED";
-    return names[static_cast<std::size_t>(index)];
+    if (stateCode < 1 || stateCode > static_cast<std::int32_t>(names.size())) return "UNDEFINED";
+    return names[static_cast<std::size_t>(stateCode - 1)];
 }
