@@ -48,4 +48,3 @@ IpHelperTable CallWithGrowingBuffer(const std::function<DWORD(void*, PULONG)>& c
     }
     return {{}, name + ": the table kept outgrowing its buffer"};
 }
-

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 RefreshResult Refresh(const TcpTable& table, SnapshotKeys previous, const Filters& filters) {
-    const std::vector<bool> isNew = previous ? NewConnections(*previous, table.rows)
-                                             : std::vector<bool>(table.rows.size());
+    const std::vector<bool> isNew =
+        previous ? NewConnections(*previous, table.rows) : std::vector<bool>(table.rows.size());
     RefreshResult result;
     result.shown.reserve(table.rows.size());
     result.isNew.reserve(table.rows.size());

@@ -10,7 +10,7 @@
 // whose first two bytes are the port in network order and whose last two are never read.
 using RawField = std::array<std::uint8_t, 4>;
 
-// One connection, mirroring the platform's table row.
+// One connection: its state, its two ends, and the socket that holds it.
 struct TcpRow {
     std::int32_t state = 0;  // platform state code, 1 to 12; 0 when unknown
     RawField localAddress{};
@@ -22,6 +22,8 @@ struct TcpRow {
     // waits in its listener's queue to be accepted).
     std::uint32_t inode = 0;
     std::uint32_t uid = 0;
+
+    bool operator==(const TcpRow&) const = default;
 };
 
 // What names a connection: its four address and port fields, ordered as the platform sorts
@@ -38,7 +40,7 @@ struct ConnectionKey {
 
 ConnectionKey KeyOf(const TcpRow& row);
 
-// One snapshot of the connection table. Every row the kernel reports is kept.
+// One snapshot of the connection table, with no row limit.
 struct TcpTable {
     std::vector<TcpRow> rows;
     std::string failure;  // why the table could not be read; empty when it was read

@@ -1,7 +1,8 @@
 // The core: the connection table's order, its parsers on tables recorded from a real kernel
 // (tools/record_kernel_tables.py) and on broken input, its readers against the real kernel in a
 // network namespace of the test's own (ss is the witness), the filter rules, the checks of the
-// add-filter window and the clipboard text.
+// add-filter window, the refresh and the clipboard text.
+#include <linux/inet_diag.h>
 #include <linux/netlink.h>
 #include <linux/sock_diag.h>
 #include <sys/socket.h>
@@ -17,6 +18,7 @@
 #include "core/input_checks.h"
 #include "core/netlink_reply.h"
 #include "core/proc_net_tcp.h"
+#include "core/refresh.h"
 #include "core/row_text.h"
 #include "core/tcp_table.h"
 #include "core/tcp_table_linux.h"
@@ -25,6 +27,8 @@
 #include "tests/support/ss_listing.h"
 
 Q_DECLARE_METATYPE(std::vector<TcpRow>)
+Q_DECLARE_METATYPE(std::optional<std::vector<TcpRow>>)
+Q_DECLARE_METATYPE(TcpTable)
 
 namespace {
 
@@ -42,8 +46,9 @@ QByteArray Patched(QByteArray bytes, std::initializer_list<std::pair<int, int>> 
 QString Parse(const QByteArray& datagram, const DumpIdentity& id, std::vector<TcpRow>& rows) {
     const auto result =
         ParseInetDiagDatagram(std::as_bytes(std::span(datagram.data(), datagram.size())), id, rows);
-    return QString::asprintf("%s %zu %d", std::array{"more", "done", "failed"}[int(result.status)],
-                             rows.size(), result.kernelError);
+    return QString::asprintf("%s %zu %s", std::array{"more", "done", "failed"}[int(result.status)],
+                             rows.size(),
+                             result.kernelError ? strerrorname_np(result.kernelError) : "0");
 }
 
 // A recorded dump: its sequence number and port id, then each datagram behind its length.
@@ -95,23 +100,35 @@ private slots:
         }
     }
 
-    // Each case changes the first datagram of the recorded IPv4 dump (30 sockets, no end yet) or
-    // its first message alone.
+    // Each case changes the first datagram of the recorded IPv4 dump (30 socket messages of 124
+    // bytes, no end yet) or its first message alone. The outcome: how the parse ended, the rows
+    // read, and the kernel's errno.
     void brokenNetlinkDatagram_data() {
         const auto [id, bytes] = LoadDump("inet_diag_tcp4.bin", AF_INET);
-        const QByteArray first = bytes.left(3720), one = first.left(124);
-        const int flags = SOCK_DIAG_BY_FAMILY | (NLM_F_MULTI | NLM_F_DUMP_INTR) << 16;
+        constexpr int message = 124, length = offsetof(nlmsghdr, nlmsg_len),
+                      typeAndFlags = offsetof(nlmsghdr, nlmsg_type),
+                      sequence = offsetof(nlmsghdr, nlmsg_seq),
+                      portId = offsetof(nlmsghdr, nlmsg_pid), payload = sizeof(nlmsghdr),
+                      socketMessage = payload + sizeof(inet_diag_msg);
+        const QByteArray first = bytes.left(30 * message), one = first.left(message);
+        const int interrupted = SOCK_DIAG_BY_FAMILY | (NLM_F_MULTI | NLM_F_DUMP_INTR) << 16;
         QTest::addColumn<QByteArray>("datagram");
         QTest::addColumn<QString>("outcome");
-        QTest::newRow("other sequence") << Patched(first, {{8, id.sequence + 1}}) << "more 29 0";
-        QTest::newRow("sent as from the kernel") << Patched(first, {{124 + 12, 0}}) << "more 29 0";
-        QTest::newRow("refused") << Patched(one, {{4, NLMSG_ERROR}, {16, -EPERM}}) << "failed 0 1";
+        QTest::newRow("other sequence")
+            << Patched(first, {{sequence, id.sequence + 1}}) << "more 29 0";
+        QTest::newRow("second sent as from the kernel")
+            << Patched(first, {{message + portId, 0}}) << "more 29 0";
+        QTest::newRow("refused") << Patched(one, {{typeAndFlags, NLMSG_ERROR}, {payload, -EPERM}})
+                                 << "failed 0 EPERM";
         QTest::newRow("broken off")
-            << Patched(one, {{4, NLMSG_DONE}, {16, -ENOBUFS}}) << "failed 0 105";
-        QTest::newRow("interrupted") << Patched(first, {{124 + 4, flags}}) << "failed 1 0";
-        QTest::newRow("other family") << Patched(one, {{16, AF_INET6}}) << "failed 0 0";
-        QTest::newRow("socket message too short") << Patched(one, {{0, 16 + 71}}) << "failed 0 0";
-        QTest::newRow("length inside the header") << Patched(first, {{0, 8}}) << "failed 0 0";
+            << Patched(one, {{typeAndFlags, NLMSG_DONE}, {payload, -ENOBUFS}})
+            << "failed 0 ENOBUFS";
+        QTest::newRow("second interrupted")
+            << Patched(first, {{message + typeAndFlags, interrupted}}) << "failed 1 0";
+        QTest::newRow("other family") << Patched(one, {{payload, AF_INET6}}) << "failed 0 0";
+        QTest::newRow("socket message too short")
+            << Patched(one, {{length, socketMessage - 1}}) << "failed 0 0";
+        QTest::newRow("length inside the header") << Patched(first, {{length, 8}}) << "failed 0 0";
     }
     void brokenNetlinkDatagram() {
         QFETCH(QByteArray, datagram);
@@ -187,6 +204,59 @@ private slots:
         Filters filters;
         filters.Add(kind, value);
         QTEST(filters.Hides(Row(TcpState::Listen, "10.0.0.5", 443, "10.0.0.9", 80)), "hidden");
+    }
+
+    // A refresh shows the rows no filter hides and marks those whose connection the previous
+    // snapshot lacked, hidden ones included. Rows are named by their local port; 127.0.0.1 is
+    // hidden by the initial filters.
+    void refresh_data() {
+        const auto shown = [](std::uint16_t port) {
+            return Row(5, "10.0.0.5", port, "1.0.0.1", 1);
+        };
+        const auto hidden = [](std::uint16_t port) {
+            return Row(5, "127.0.0.1", port, "1.0.0.1", 1);
+        };
+        using Rows = std::vector<TcpRow>;
+        QTest::addColumn<std::optional<Rows>>("previous");  // nothing before the first snapshot
+        QTest::addColumn<TcpTable>("table");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("first snapshot")
+            << std::optional<Rows>() << TcpTable{{shown(1), hidden(2)}, {}}
+            << "1; 1 hidden; next 2";
+        QTest::newRow("a new row")
+            << std::optional(Rows{shown(1)}) << TcpTable{{shown(1), shown(3)}, {}}
+            << "1 3new; 0 hidden; next 2";
+        QTest::newRow("a new row hidden")
+            << std::optional(Rows{shown(1)}) << TcpTable{{shown(1), hidden(2)}, {}}
+            << "1; 1 hidden; next 2";
+        QTest::newRow("a hidden row shown") << std::optional(Rows{hidden(2)})
+                                            << TcpTable{{shown(2)}, {}} << "2new; 0 hidden; next 1";
+        QTest::newRow("removed rows") << std::optional(Rows{shown(1), shown(2), shown(3)})
+                                      << TcpTable{{shown(2)}, {}} << "2; 0 hidden; next 1";
+        QTest::newRow("the same connection twice")
+            << std::optional(Rows{shown(1)})
+            << TcpTable{{shown(1), shown(1), shown(4), shown(4)}, {}}
+            << "1 1 4new 4new; 0 hidden; next 4";
+        QTest::newRow("unreadable: the previous snapshot stays")
+            << std::optional(Rows{shown(1), shown(2)}) << TcpTable{{}, "refused"}
+            << "; 0 hidden; next 2";
+    }
+    void refresh() {
+        QFETCH(std::optional<std::vector<TcpRow>>, previous);
+        QFETCH(TcpTable, table);
+        SnapshotKeys keys;
+        if (previous) keys = Refresh({*previous, {}}, std::nullopt, Filters()).nextKeys;
+        const RefreshResult result = Refresh(table, keys, Filters::Initial());
+        QStringList shown;
+        for (std::size_t i = 0; i < result.shown.size(); ++i)
+            shown << QString::number(PortNumber(result.shown[i].localPort)) +
+                         (result.isNew.at(i) ? "new" : "");
+        QCOMPARE(result.newShown, std::size_t(shown.filter("new").size()));
+        QTEST(QString("%1; %2 hidden; next %3")
+                  .arg(shown.join(' '))
+                  .arg(result.hidden)
+                  .arg(result.nextKeys ? result.nextKeys->size() : 0),
+              "outcome");
     }
 
     // Each chosen column's cell and a TAB, then CR LF, for every row; a listener's remote port

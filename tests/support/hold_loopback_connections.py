@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 # Holds 1100 TCP connections open on loopback, from 127.0.0.3 to a listener on 127.0.0.2:8080
-# (the kernel completes them without an accept): more than a classic 101-row table holds, and
+# (the kernel completes them without an accept): more than 101 rows, and
 # with both ends listed, enough rows for the sort's path for large tables. Run it inside a
 # network namespace of its own.
 # Usage: hold_loopback_connections.py READY

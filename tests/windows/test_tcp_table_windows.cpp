@@ -37,7 +37,7 @@ struct FakeIpHelper {
 }  // namespace
 
 int main() {
-    // A table that grows between the calls, to more than a classic 101 rows, is read whole.
+    // A table that grows between the calls, to more than 101 rows, is read whole.
     const TcpTable grown = ReadTcpTableFrom(FakeIpHelper{.growingCalls = 2, .growth = 60});
     CHECK(grown.rows.size() == 120 && std::ranges::is_sorted(grown.rows, PlatformOrder));
     const TcpRow& first = grown.rows.at(0);

@@ -7,7 +7,8 @@
 class QLabel;
 
 // The About window: the version line, what the product does, and a link to the maker's web
-// page. Shown modally; a click on any of its texts hides it, its close box discards it.
+// page. Shown modally; a click on one of its four texts (not the link) hides it, its close box
+// discards it.
 class frmAbout : public WindowManagerPlacedDialog {
     Q_OBJECT
 public:

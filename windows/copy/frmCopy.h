@@ -12,7 +12,7 @@ class QGroupBox;
 
 // The copy-options window: five check boxes choose the connection list's columns, and
 // "&Copy Now" puts every row of the list, restricted to them, on the clipboard as tab-separated
-// text. Modeless; its buttons hide it, its close box discards it. It reads the connection list's
+// text. Modeless; "&Close" hides it, its close box discards it. It reads the connection list's
 // rows at each press, so they must outlive it.
 class frmCopy : public QWidget {
     Q_OBJECT
