@@ -172,7 +172,7 @@ TcpTable ReadNetlinkTcpTable() {
         if (!outcome.done && !(family == AF_INET6 && outcome.error == ENOENT))
             return {{}, "netlink: " + outcome.failure};
     }
-    SortIntoPlatformOrder(table.rows);
+    SortAndDropSocketsListedTwice(table.rows);
     return table;
 }
 
@@ -186,7 +186,7 @@ TcpTable ReadProcTcpTable() {
         ParseProcNetTcp(text, ProcTcpFile::Tcp6, table.rows);
     else if (errno != ENOENT)
         return {{}, "/proc/net/tcp6: " + ErrnoText(errno)};
-    SortIntoPlatformOrder(table.rows);
+    SortAndDropSocketsListedTwice(table.rows);
     return table;
 }
 
