@@ -34,7 +34,7 @@ void ConnectionModel::setRows(std::vector<TcpRow> rows, std::vector<bool> isNew)
     rows_.shrink_to_fit();
     isNew_ = std::move(isNew);
     isNew_.shrink_to_fit();
-    owners_.Forget();
+    look_.reset();
     endResetModel();
 }
 
@@ -57,8 +57,9 @@ QVariant ConnectionModel::data(const QModelIndex& index, int role) const {
         case Qt::TextAlignmentRole: return Alignment(column);
         case Qt::ToolTipRole:
         case Qt::AccessibleDescriptionRole: {
+            if (!look_) look_ = SystemOwnerLookup()(std::stop_token{});
             const QString text =
-                QString::fromStdString(OwnerText(owners_.Owner(rows_[row]), isNew_[row]));
+                QString::fromStdString(OwnerText(look_.get(), rows_[row], isNew_[row]));
             return role == Qt::ToolTipRole ? PlainTooltip(text) : text;
         }
         case Qt::BackgroundRole: return isNew_[row] ? QVariant(NewRowColour) : QVariant();

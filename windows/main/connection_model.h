@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <memory>
 #include <vector>
 
 #include "socket_owner.h"
@@ -32,5 +33,6 @@ public:
 private:
     std::vector<TcpRow> rows_;
     std::vector<bool> isNew_;
-    mutable SocketOwners owners_;
+    // Taken at the first owner question after a snapshot, until the look runs beside the window.
+    mutable std::unique_ptr<const OwnerLook> look_;
 };
