@@ -164,6 +164,13 @@ private slots:
             }));
     }
 
+    // A look that a newer snapshot stopped gives nothing.
+    void stoppedLookGivesNothing() {
+        std::stop_source stopped;
+        stopped.request_stop();
+        QVERIFY(!SystemOwnerLookup()(stopped.get_token()));
+    }
+
     // Sockets that share their fields stay apart; a socket listed twice is kept once.
     void repeatsOfOneSocketAreDropped_data() {
         QTest::addColumn<std::vector<TcpRow>>("rows");
