@@ -249,9 +249,9 @@ public:
 
 private:
     void AddHolders(std::uint32_t inode, std::vector<std::uint32_t>& pids) const {
-        const auto [first, last] = std::ranges::equal_range(
-            sockets_, inode, {}, [](const auto& socket) { return socket.first; });
-        for (auto socket = first; socket != last; ++socket) pids.push_back(socket->second);
+        for (auto socket = std::ranges::lower_bound(sockets_, std::pair(inode, 0u));
+             socket != sockets_.end() && socket->first == inode; ++socket)
+            pids.push_back(socket->second);
     }
 
     // The inodes of the listeners that take connections to the row's local address and port:
@@ -262,8 +262,8 @@ private:
              {std::pair(row.localAddress, false), std::pair(RawField{}, false),
               std::pair(RawField{}, true)}) {
             const auto key = std::tuple(row.localPort[0], row.localPort[1], address, dualStack);
-            const auto [first, last] = std::ranges::equal_range(listeners_, key, {}, ListenerKey);
-            for (auto listener = first; listener != last; ++listener)
+            for (auto listener = std::ranges::lower_bound(listeners_, key, {}, ListenerKey);
+                 listener != listeners_.end() && ListenerKey(*listener) == key; ++listener)
                 inodes.push_back(listener->inode);
             if (!inodes.empty()) break;
         }
