@@ -107,6 +107,8 @@ private slots:
             [] { return Listen("127.0.0.4", 7002) < 0 ? -1 : Start("holder-b", [] { return 0; }); },
             &forked);
         const pid_t newline = Start("a\nUser: mallory", [] { return Listen("127.0.0.7", 7005); });
+        // U+0085 (a control character) and U+2028, which breaks a line too.
+        const pid_t unicode = Start("c\u0085l\u2028s", [] { return Listen("127.0.0.12", 7009); });
         const pid_t threadHeld = Start(
             "thread-held",
             [] {
@@ -116,7 +118,7 @@ private slots:
                 return Listen("127.0.0.8", 7006);
             },
             nullptr, true);
-        QVERIFY(queueOwner > 0 && forker > 0 && newline > 0 && threadHeld > 0);
+        QVERIFY(queueOwner > 0 && forker > 0 && newline > 0 && unicode > 0 && threadHeld > 0);
         QTRY_VERIFY(MainThreadState(threadHeld) == "Z");
         const int closedLater = Listen("127.0.0.9", 7007);
         QVERIFY(ConnectFrom("127.0.0.3", "127.0.0.2", 7001) >= 0);  // never accepted
@@ -135,7 +137,7 @@ private slots:
         close(closedLater);
         const auto look = SystemOwnerLookup()(std::stop_token{});
         QStringList texts;
-        for (const int n : {2, 4, 5, 6, 7, 8, 9, 10}) {
+        for (const int n : {2, 4, 5, 6, 7, 8, 9, 10, 12}) {
             QString text = QString::number(n);
             for (std::size_t i = 0; i < table.rows.size(); ++i) {
                 if (table.rows[i].localAddress != RawField{127, 0, 0, std::uint8_t(n)}) continue;
@@ -161,6 +163,7 @@ private slots:
                 "9 No process: closed since the last refresh",
                 "10 New since the last refresh\n" + holder.arg("owners-test").arg(getpid()) +
                     "\nUser: root",
+                "12 " + holder.arg("c?l?s").arg(unicode) + "\nUser: root",
             }));
     }
 
