@@ -104,23 +104,20 @@ void SortIntoPlatformOrder(std::vector<TcpRow>& rows) {
 
 void SortAndDropSocketsListedTwice(std::vector<TcpRow>& rows) {
     SortIntoPlatformOrder(rows);
-    // Rows of one socket share its fields. Runs of equal fields are rare and short, but a repeat
-    // need not sit next to its first listing, so a run is put in inode order first.
+    // Rows of one socket share its fields. Runs of equal fields are rare and short; a repeat need
+    // not sit next to its first listing, so each run is put in inode order first.
     const auto bySocket = [](const TcpRow& a, const TcpRow& b) {
         return std::tie(a.inode, a.state, a.uid) < std::tie(b.inode, b.state, b.uid);
     };
     const auto sameSocket = [](const TcpRow& a, const TcpRow& b) {
-        return a.inode != 0 ? a.inode == b.inode : a == b;
+        return SameConnection(a, b) && (a.inode != 0 ? a.inode == b.inode : a == b);
     };
-    for (auto run = rows.begin(); run != rows.end();) {
+    const auto first = std::adjacent_find(rows.begin(), rows.end(), SameConnection);
+    for (auto run = first; run != rows.end();) {
         const auto end = std::find_if_not(
             run + 1, rows.end(), [&](const TcpRow& row) { return SameConnection(row, *run); });
         std::sort(run, end, bySocket);
-        run = end;
+        run = std::adjacent_find(end, rows.end(), SameConnection);
     }
-    rows.erase(std::unique(rows.begin(), rows.end(),
-                           [&](const TcpRow& a, const TcpRow& b) {
-                               return SameConnection(a, b) && sameSocket(a, b);
-                           }),
-               rows.end());
+    rows.erase(std::unique(first, rows.end(), sameSocket), rows.end());
 }
