@@ -53,7 +53,7 @@ int main(int argc, char* argv[]) {
 
     RealDesktop desktop;
     InstallDesktop(desktop);
-    frmMain window(&GetTcpTable, SystemOwnerScan());
+    frmMain window(&GetTcpTable, SystemOwnerLookup());
     window.show();
     return app.exec();
 }

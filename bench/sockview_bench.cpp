@@ -1,7 +1,8 @@
 // Measures the snapshot and a full refresh of the main window against `ss -tan4` on the same
-// table, the memory the list holds per listed row, and how long a row's owner takes to tell:
-// the first question after a refresh looks at every process, later ones use what it found. Run as
-// root: it makes its own network namespace. Usage: sockview-bench [connections ...]
+// table, both while the owners are looked up beside them, the memory the list holds per listed
+// row, the longest a row's owner question keeps the window waiting, and how soon every owner is
+// known against `ss -tanp`. Run as root: it makes its own network namespace.
+// Usage: sockview-bench [connections ...]
 #include <fcntl.h>
 #include <malloc.h>
 #include <spawn.h>
@@ -24,6 +25,7 @@ extern char** environ;
 namespace {
 
 constexpr int kRuns = 5;
+using Clock = std::chrono::steady_clock;
 
 double Seconds(const std::function<void()>& work) {
     const auto start = std::chrono::steady_clock::now();
@@ -36,11 +38,11 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-void RunSs() {
+void RunSs(const char* options) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    char* argv[] = {const_cast<char*>("ss"), const_cast<char*>("-tan4"), nullptr};
+    char* argv[] = {const_cast<char*>("ss"), const_cast<char*>(options), nullptr};
     pid_t pid = 0;
     if (posix_spawnp(&pid, "ss", &actions, nullptr, argv, environ) == 0) waitpid(pid, nullptr, 0);
     posix_spawn_file_actions_destroy(&actions);
@@ -52,36 +54,38 @@ std::size_t HeapInUse() {
 }
 
 // What a list that has never held rows grows by when it takes the table, per listed row: the
-// model's rows and everything the view keeps for them. The first refresh reads an empty table,
-// so the list's own memory can be told apart from everything else.
+// model's rows, what the look at their owners found, and everything the view keeps for them.
+// The first refresh reads an empty table, so the list's own memory can be told apart from
+// everything else.
 std::size_t ListBytesPerRow() {
     bool empty = true;
-    frmMain window([&empty] { return empty ? TcpTable{} : GetTcpTable(); }, SystemOwnerScan());
+    frmMain window([&empty] { return empty ? TcpTable{} : GetTcpTable(); }, SystemOwnerLookup());
+    bool known = false;
+    QObject::connect(&window.connections(), &ConnectionModel::OwnersKnown,
+                     [&known] { known = true; });
     window.show();
-    QCoreApplication::processEvents();
+    while (!known) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     malloc_trim(0);
     const std::size_t before = HeapInUse();
     empty = false;
+    known = false;
     window.cmdRefresh_Click();
-    QCoreApplication::processEvents();
+    while (!known) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     malloc_trim(0);
     const std::size_t listed = static_cast<std::size_t>(window.connections().rowCount());
     const std::size_t after = HeapInUse();
     return listed == 0 || after < before ? 0 : (after - before) / listed;
 }
 
-QString Tooltip(const frmMain& window, int row) {
+// The longest a question for a row's owner takes, over a thousand rows spread over the list.
+double SlowestOwnerQuestion(const frmMain& window) {
     const ConnectionModel& model = window.connections();
-    return model.data(model.index(row, 0), Qt::ToolTipRole).toString();
-}
-
-// The slowest of a thousand questions spread over the list, after the first.
-double SlowestLaterOwner(const frmMain& window) {
-    const int rows = window.connections().rowCount();
+    const int rows = model.rowCount();
     double slowest = 0;
     for (int i = 0; i < 1000 && rows > 0; ++i) {
         const int row = static_cast<int>(static_cast<long long>(i) * 7919 % rows);
-        slowest = std::max(slowest, Seconds([&] { Tooltip(window, row); }));
+        slowest =
+            std::max(slowest, Seconds([&] { model.data(model.index(row, 0), Qt::ToolTipRole); }));
     }
     return slowest;
 }
@@ -101,7 +105,17 @@ int main(int argc, char* argv[]) {
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    frmMain window(&GetTcpTable, SystemOwnerScan());
+    // The moment each snapshot of the window's refresh was taken, and when its owners were in.
+    Clock::time_point snapshotTaken, ownersKnown;
+    frmMain window(
+        [&snapshotTaken] {
+            TcpTable table = GetTcpTable();
+            snapshotTaken = Clock::now();
+            return table;
+        },
+        SystemOwnerLookup());
+    QObject::connect(&window.connections(), &ConnectionModel::OwnersKnown,
+                     [&ownersKnown] { ownersKnown = Clock::now(); });
     window.show();
 
     std::vector<std::string> results;
@@ -111,30 +125,43 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "sockview-bench: %s\n", why.c_str());
             return 1;
         }
-        std::vector<double> snapshot, refresh, ss, firstOwner, laterOwner;
+        std::vector<double> snapshot, refresh, ss, block, ready, ssOwners;
         std::size_t rows = 0;
         for (int run = 0; run < kRuns; ++run) {
-            snapshot.push_back(Seconds([&] { rows = GetTcpTable().rows.size(); }));
+            ownersKnown = {};
+            // The refresh starts the look at the owners; the snapshot and the questions are
+            // measured while it runs.
             refresh.push_back(Seconds([&] { window.cmdRefresh_Click(); }));
-            ss.push_back(Seconds(RunSs));
-            firstOwner.push_back(Seconds([&] { Tooltip(window, 0); }));
-            laterOwner.push_back(SlowestLaterOwner(window));
+            snapshot.push_back(Seconds([&] { rows = GetTcpTable().rows.size(); }));
+            double slowest = 0;
+            while (ownersKnown == Clock::time_point{}) {
+                slowest = std::max(slowest, SlowestOwnerQuestion(window));
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            }
+            slowest = std::max(slowest, SlowestOwnerQuestion(window));
+            block.push_back(slowest);
+            ready.push_back(std::chrono::duration<double>(ownersKnown - snapshotTaken).count());
+            ss.push_back(Seconds([] { RunSs("-tan4"); }));
         }
+        for (int run = 0; run < 3; ++run) ssOwners.push_back(Seconds([] { RunSs("-tanp"); }));
         const std::size_t listed = static_cast<std::size_t>(window.connections().rowCount());
         const std::size_t bytesPerRow = ListBytesPerRow();
 
         const double a = Median(snapshot), b = Median(refresh), c = Median(ss);
-        const double first = Median(firstOwner), later = Median(laterOwner);
+        const double blocked = Median(block), known = Median(ready), p = Median(ssOwners);
         std::printf(
             "connections=%d rows=%zu listed=%zu  snapshot %.1f ms  refresh %.1f ms  "
-            "ss -tan4 %.1f ms  first owner %.1f ms  slowest later owner %.3f ms  "
-            "(median of %d)\n",
-            count, rows, listed, a * 1e3, b * 1e3, c * 1e3, first * 1e3, later * 1e3, kRuns);
+            "ss -tan4 %.1f ms  longest owner question %.3f ms  owners known %.1f ms  "
+            "ss -tanp %.1f ms  (median of %d; ss -tanp of 3)\n",
+            count, rows, listed, a * 1e3, b * 1e3, c * 1e3, blocked * 1e3, known * 1e3, p * 1e3,
+            kRuns);
         char line[300];
         std::snprintf(line, sizeof line,
                       "RESULT connections=%d rows=%zu snapshot_ratio=%.2f refresh_ratio=%.2f "
-                      "bytes_per_row=%zu owner_ms=%.1f later_owner_ms=%.3f",
-                      count, rows, a / c, b / c, bytesPerRow, first * 1e3, later * 1e3);
+                      "bytes_per_row=%zu owner_block_ms=%.3f owner_ready_ms=%.1f "
+                      "ss_p_ms=%.1f owner_vs_ss_p=%.3f",
+                      count, rows, a / c, b / c, bytesPerRow, blocked * 1e3, known * 1e3, p * 1e3,
+                      known / p);
         results.emplace_back(line);
         std::fflush(stdout);
     }

@@ -17,6 +17,9 @@ inline constexpr unsigned BoundInactive = 13;
 // State bits of a dump request: TCP_ESTABLISHED (1) to TCP_NEW_SYN_RECV (12).
 inline constexpr std::uint32_t ConnectionStates = ((1u << BoundInactive) - 1) & ~1u;
 
+// The state bit of a dump request for listening sockets: TCP_LISTEN (10).
+inline constexpr std::uint32_t ListenState = 1u << 10;
+
 using Ipv6Address = std::array<std::uint8_t, 16>;
 
 // The IPv4 address inside an IPv4-mapped IPv6 address (::ffff:a.b.c.d); nothing otherwise.

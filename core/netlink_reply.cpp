@@ -2,11 +2,13 @@
 
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
+#include <linux/rtnetlink.h>
 #include <linux/sock_diag.h>
 #include <sys/socket.h>
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "core/linux_tcp.h"
 
@@ -78,10 +80,46 @@ bool AppendSocket(std::span<const std::byte> payload, std::uint8_t family,
     return true;
 }
 
-}  // namespace
+// The value of a socket's INET_DIAG_SKV6ONLY attribute; nothing when the message has none.
+std::optional<bool> Ipv6Only(std::span<const std::byte> attributes) {
+    while (attributes.size() >= sizeof(rtattr)) {
+        const auto attribute = Read<rtattr>(attributes);
+        if (attribute.rta_len < sizeof(rtattr) || attribute.rta_len > attributes.size()) break;
+        if (attribute.rta_type == INET_DIAG_SKV6ONLY && attribute.rta_len > RTA_LENGTH(0))
+            return attributes[RTA_LENGTH(0)] != std::byte{0};
+        attributes = attributes.subspan(
+            std::min<std::size_t>(RTA_ALIGN(attribute.rta_len), attributes.size()));
+    }
+    return std::nullopt;
+}
 
-DatagramResult ParseInetDiagDatagram(std::span<const std::byte> datagram,
-                                     const DumpIdentity& identity, std::vector<TcpRow>& rows) {
+// False when the message is not a socket of the asked family.
+bool AppendListener(std::span<const std::byte> payload, std::uint8_t family,
+                    std::vector<Listener>& listeners) {
+    if (payload.size() < sizeof(inet_diag_msg)) return false;
+    const auto socket = Read<inet_diag_msg>(payload);
+    if (socket.idiag_family != family) return false;
+    Listener listener{{}, Port(socket.id.idiag_sport), socket.idiag_inode, false};
+    const LinuxTcp::Ipv6Address local = Address(socket.id.idiag_src);
+    if (family == AF_INET) {
+        std::copy_n(local.begin(), 4, listener.address.begin());
+    } else if (const auto mapped = LinuxTcp::MappedIpv4(local)) {
+        listener.address = *mapped;
+    } else {
+        // Only [::] takes IPv4 clients, and only when the socket is not IPv6-only.
+        const auto attributes = payload.subspan(std::min(Aligned(sizeof socket), payload.size()));
+        if (local != LinuxTcp::Ipv6Address{} || Ipv6Only(attributes).value_or(false)) return true;
+        listener.dualStack = true;
+    }
+    listeners.push_back(listener);
+    return true;
+}
+
+template <class Item>
+DatagramResult ParseDatagram(std::span<const std::byte> datagram, const DumpIdentity& identity,
+                             std::vector<Item>& items,
+                             bool (*append)(std::span<const std::byte>, std::uint8_t,
+                                            std::vector<Item>&)) {
     if (datagram.empty()) return Failed("empty netlink reply");
     for (auto rest = datagram; !rest.empty();) {
         if (rest.size() < sizeof(nlmsghdr)) return Failed("netlink message cut short");
@@ -107,7 +145,7 @@ DatagramResult ParseInetDiagDatagram(std::span<const std::byte> datagram,
                 if (Read<int>(payload) == 0) return Failed("unexpected netlink acknowledgement");
                 return KernelRefused(Read<int>(payload));
             case SOCK_DIAG_BY_FAMILY:
-                if (!AppendSocket(payload, identity.family, rows))
+                if (!append(payload, identity.family, items))
                     return Failed("malformed inet_diag message");
                 continue;
             default:
@@ -116,4 +154,17 @@ DatagramResult ParseInetDiagDatagram(std::span<const std::byte> datagram,
         }
     }
     return {DumpStatus::More, 0, {}};
+}
+
+}  // namespace
+
+DatagramResult ParseInetDiagDatagram(std::span<const std::byte> datagram,
+                                     const DumpIdentity& identity, std::vector<TcpRow>& rows) {
+    return ParseDatagram(datagram, identity, rows, AppendSocket);
+}
+
+DatagramResult ParseInetDiagDatagram(std::span<const std::byte> datagram,
+                                     const DumpIdentity& identity,
+                                     std::vector<Listener>& listeners) {
+    return ParseDatagram(datagram, identity, listeners, AppendListener);
 }

@@ -31,3 +31,17 @@ struct DatagramResult {
 // or port id are not ours and are passed over. More means the end of the dump is still to come.
 DatagramResult ParseInetDiagDatagram(std::span<const std::byte> datagram,
                                      const DumpIdentity& identity, std::vector<TcpRow>& rows);
+
+// A listening socket that takes IPv4 clients.
+struct Listener {
+    RawField address;  // 0.0.0.0 for any address
+    RawField port;
+    std::uint32_t inode;
+    bool dualStack;  // an IPv6 socket on [::]
+};
+
+// The same for a dump of listening sockets: one listener for each IPv4 socket and each IPv6
+// socket on an IPv4-mapped address or on [::] without IPV6_V6ONLY.
+DatagramResult ParseInetDiagDatagram(std::span<const std::byte> datagram,
+                                     const DumpIdentity& identity,
+                                     std::vector<Listener>& listeners);

@@ -3,58 +3,48 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
+#include <vector>
 
 #include "core/tcp_row.h"
 
-// Which process holds a connection, and as which user.
+// Which processes hold a connection, and as which users.
 
 struct OwnerFacts {
-    enum class Process {
-        Running,  // name, pid and user are known
-        Closing,  // no process holds the socket any more
-        Hidden,   // another user's process that we may not see; the user is known where told
-        Ended,    // the process (or its socket) is gone since the snapshot
-        Unknown,  // the lookup itself failed; `why` says why
+    enum class Kind {
+        Held,     // by the processes in `holders`
+        Queued,   // in a listener's queue, not yet accepted; `holders` hold the listener, if known
+        Closing,  // no process holds the socket: the connection is closing
+        Closed,   // no process holds the socket, and every process could be read
+        Hidden,   // no process we could read holds it; `users` has the socket's user
+        Unknown,  // the look itself failed; `why` says why
     };
-    Process process = Process::Unknown;
-    std::string name;
-    std::uint32_t pid = 0;
-    std::string user;  // empty when not known
+    struct Holder {
+        std::uint32_t pid = 0;
+        std::string name;
+    };
+    Kind kind = Kind::Unknown;
+    std::vector<Holder> holders;     // lowest pid first
+    std::vector<std::string> users;  // the holders' distinct users; empty when not known
     std::string why;
 };
 
-// The text that tells a connection's owner: "Process: NAME (PID N)" and "User: NAME" on the
-// next line, or what is known instead. A new connection's text starts with a line that says so.
-std::string OwnerText(const OwnerFacts& owner, bool isNew);
-
-// What one look at the system found: it answers for every connection of one snapshot.
-class OwnerMap {
+// What one look at every process found; answers for every connection of one snapshot.
+// Built on a background thread, then only read (OwnerOf must be safe to call from another
+// thread, const).
+class OwnerLook {
 public:
-    virtual ~OwnerMap() = default;
-    virtual OwnerFacts OwnerOf(const TcpRow& row) = 0;
+    virtual ~OwnerLook() = default;
+    virtual OwnerFacts OwnerOf(const TcpRow& row) const = 0;
 };
 
-// Takes that one look. SystemOwnerScan is the platform's own.
-using OwnerScan = std::function<std::unique_ptr<OwnerMap>()>;
-OwnerScan SystemOwnerScan();
+// Takes that one look; runs on a background thread at idle priority; stops early and returns
+// nullptr once `stop` is requested (a newer snapshot discards it). User names are resolved
+// inside.
+using OwnerLookup = std::function<std::unique_ptr<const OwnerLook>(std::stop_token stop)>;
+OwnerLookup SystemOwnerLookup();
 
-// The owners of one snapshot's connections. Looking at every process costs far more than one
-// refresh, so nothing is looked up until the first question after a snapshot; that one look
-// then answers every question until the next snapshot.
-class SocketOwners {
-public:
-    explicit SocketOwners(OwnerScan scan = SystemOwnerScan()) : scan_(std::move(scan)) {}
-
-    // A new snapshot: the next question looks again.
-    void Forget() { found_.reset(); }
-
-    OwnerFacts Owner(const TcpRow& row) {
-        if (!found_) found_ = scan_();
-        return found_->OwnerOf(row);
-    }
-
-private:
-    OwnerScan scan_;
-    std::unique_ptr<OwnerMap> found_;
-};
+// The tooltip / accessible description of a row: `look` null means the look is still running
+// ("Process: looking up..."). A new row's text starts with "New since the last refresh\n".
+std::string OwnerText(const OwnerLook* look, const TcpRow& row, bool isNew);

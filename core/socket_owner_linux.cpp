@@ -1,7 +1,9 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/kcmp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,18 +11,19 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <iterator>
 #include <optional>
 #include <string_view>
 #include <thread>
-#include <unordered_map>
-#include <unordered_set>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "core/socket_owner.h"
+#include "core/tcp_table_linux.h"
 
 namespace {
+
+using Kind = OwnerFacts::Kind;
 
 // A number that names a process or a socket: decimal digits only, fitting 32 bits.
 std::optional<std::uint32_t> Number(std::string_view text) {
@@ -88,49 +91,109 @@ std::optional<std::string> ProgramName(int processDir) {
     return std::string(name);
 }
 
-// What a look at some of the processes found.
-struct Found {
-    std::vector<std::pair<std::uint32_t, std::string>> names;      // pid, program name
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> sockets;  // socket inode, pid
-    std::unordered_set<std::uint32_t> refusedUsers;  // users whose descriptors we may not read
+struct Process {
+    std::uint32_t pid;
+    std::uint32_t uid;  // effective
+    std::string name;
 };
 
-// Adds the sockets among one process's descriptors.
-void AddProcess(int proc, std::uint32_t pid, Found& found) {
-    const std::string entry = std::to_string(pid);
-    const int processDir = openat(proc, entry.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (processDir < 0) return;  // ended
-    Directory descriptors(openat(processDir, "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    struct stat owner {};
-    if (!descriptors.isOpen() && (errno == EACCES || errno == EPERM) &&
-        fstat(processDir, &owner) == 0)
-        found.refusedUsers.insert(owner.st_uid);
-    std::optional<std::string> name;
-    if (descriptors.isOpen()) name = ProgramName(processDir);
-    close(processDir);
-    if (!name) return;
+// What a look at some of the processes found.
+struct Found {
+    std::vector<Process> holders;                                  // processes with sockets
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> sockets;  // socket inode, pid
+    std::vector<std::uint32_t> uids;  // every process's user, for the names to know
+    bool refused = false;             // some process's descriptors could not be read
+};
 
-    const std::size_t before = found.sockets.size();
+enum class Listing { Gone, Refused, Read };
+
+// Adds the sockets among the descriptors in `directory` (a process's or a thread's "fd").
+Listing AddSockets(int parent, const char* directory, std::uint32_t pid, Found& found,
+                   bool* empty) {
+    Directory descriptors(openat(parent, directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!descriptors.isOpen())
+        return errno == EACCES || errno == EPERM ? Listing::Refused : Listing::Gone;
     char link[64];
+    *empty = true;
     while (const char* fd = descriptors.Next()) {
+        if (fd[0] == '.') continue;
+        *empty = false;
         const ssize_t length = readlinkat(descriptors.fd(), fd, link, sizeof link);
         if (length <= 0) continue;
         if (const auto inode = SocketInode({link, static_cast<std::size_t>(length)}))
             found.sockets.emplace_back(*inode, pid);
     }
-    if (found.sockets.size() > before) found.names.emplace_back(pid, std::move(*name));
+    return Listing::Read;
+}
+
+// True when the two threads share one descriptor table; false when unsure.
+bool ShareDescriptors(std::uint32_t a, std::uint32_t b) {
+    return syscall(SYS_kcmp, a, b, KCMP_FILES, 0, 0) == 0;
+}
+
+// Adds the sockets of one process. When its main thread has exited, the process's own "fd"
+// is empty (or refused: it then belongs to root) while its other threads still hold their
+// descriptors, so those are read instead; threads that share one table are read once.
+void AddProcess(int proc, std::uint32_t pid, Found& found) {
+    const std::string entry = std::to_string(pid);
+    const int processDir = openat(proc, entry.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (processDir < 0) return;  // ended
+    // /proc/<pid> itself always belongs to the process's effective user.
+    struct stat owner {};
+    const bool ownerKnown = fstat(processDir, &owner) == 0;
+    if (ownerKnown) found.uids.push_back(owner.st_uid);
+    const std::size_t before = found.sockets.size();
+    bool empty = true;
+    Listing listing = AddSockets(processDir, "fd", pid, found, &empty);
+    if (listing != Listing::Gone && empty) {
+        Directory tasks(openat(processDir, "task", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        std::vector<std::uint32_t> read;
+        while (const char* name = tasks.isOpen() ? tasks.Next() : nullptr) {
+            const auto tid = Number(name);
+            if (!tid || *tid == pid ||
+                std::ranges::any_of(read, [&](auto r) { return ShareDescriptors(r, *tid); }))
+                continue;
+            const Listing thread =
+                AddSockets(tasks.fd(), (std::string(name) + "/fd").c_str(), pid, found, &empty);
+            if (thread == Listing::Read) read.push_back(*tid);
+            listing = std::max(listing, thread);
+        }
+    }
+    found.refused |= listing == Listing::Refused;
+    std::optional<std::string> name;
+    if (found.sockets.size() > before && ownerKnown) name = ProgramName(processDir);
+    close(processDir);
+    if (name)
+        found.holders.push_back({pid, owner.st_uid, std::move(*name)});
+    else
+        found.sockets.resize(before);  // ended meanwhile
+}
+
+// The states in which a socket without inode waits in its listener's queue.
+bool WaitsToBeAccepted(std::int32_t state) {
+    return state == TcpState::SynReceived || state == TcpState::Established ||
+           state == TcpState::CloseWait;
+}
+
+// The order of listeners for finding one: by port, address, then an IPv4 socket before a
+// dual-stack one.
+auto ListenerKey(const Listener& l) {
+    return std::tuple(l.port[0], l.port[1], l.address, l.dualStack);
 }
 
 // Every process's open sockets, from the "socket:[N]" links in /proc/<pid>/fd. The kernel
 // takes microseconds per descriptor, so the processes are shared out among the processors.
-class ProcessSockets final : public OwnerMap {
+class ProcessLook final : public OwnerLook {
 public:
-    ProcessSockets() {
+    // False when stopped early.
+    bool Take(std::stop_token stop) {
         Directory proc(open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!proc.isOpen()) {
             failure_ = std::string("/proc: ") + std::strerror(errno);
-            return;
+            return true;
         }
+        listeners_ = ReadNetlinkListeners().value_or(std::vector<Listener>{});
+        std::ranges::sort(listeners_, {}, ListenerKey);
         std::vector<std::uint32_t> pids;
         while (const char* entry = proc.Next()) {
             if (const auto pid = Number(entry)) pids.push_back(*pid);
@@ -138,55 +201,109 @@ public:
         std::vector<Found> parts(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
         std::atomic<std::size_t> next = 0;
         const auto scan = [&](Found& part) {
-            for (std::size_t i; (i = next++) < pids.size();) AddProcess(proc.fd(), pids[i], part);
+            for (std::size_t i; !stop.stop_requested() && (i = next++) < pids.size();)
+                AddProcess(proc.fd(), pids[i], part);
         };
         {
+            // The helpers run at the caller's priority, which they inherit.
             std::vector<std::jthread> helpers;
             for (std::size_t i = 1; i < parts.size(); ++i)
                 helpers.emplace_back(scan, std::ref(parts[i]));
             scan(parts[0]);
         }
+        if (stop.stop_requested()) return false;
+        std::vector<std::uint32_t> uids;
         for (Found& part : parts) {
-            std::ranges::move(part.names, std::back_inserter(found_.names));
-            found_.sockets.insert(found_.sockets.end(), part.sockets.begin(), part.sockets.end());
-            found_.refusedUsers.merge(part.refusedUsers);
+            std::ranges::move(part.holders, std::back_inserter(holders_));
+            sockets_.insert(sockets_.end(), part.sockets.begin(), part.sockets.end());
+            uids.insert(uids.end(), part.uids.begin(), part.uids.end());
+            refused_ |= part.refused;
         }
-        // A socket that several processes share goes to the one with the lowest id.
-        std::ranges::sort(found_.names);
-        std::ranges::sort(found_.sockets);
+        std::ranges::sort(holders_, {}, &Process::pid);
+        std::ranges::sort(sockets_);
+        sockets_.erase(std::unique(sockets_.begin(), sockets_.end()), sockets_.end());
+        std::ranges::sort(uids);
+        uids.erase(std::unique(uids.begin(), uids.end()), uids.end());
+        for (const std::uint32_t uid : uids) {
+            if (stop.stop_requested()) return false;
+            userNames_.emplace_back(uid, UserName(uid));
+        }
+        return true;
     }
 
-    OwnerFacts OwnerOf(const TcpRow& row) override {
-        using Process = OwnerFacts::Process;
-        if (!failure_.empty()) return {Process::Unknown, {}, 0, {}, failure_};
-        if (row.inode == 0) return {Process::Closing, {}, 0, {}, {}};
-        const auto socket = std::ranges::lower_bound(found_.sockets, std::pair(row.inode, 0u));
-        if (socket != found_.sockets.end() && socket->first == row.inode) {
-            const auto name = std::ranges::lower_bound(
-                found_.names, socket->second, {}, [](const auto& entry) { return entry.first; });
-            return {Process::Running, name->second, socket->second, User(row.uid), {}};
+    OwnerFacts OwnerOf(const TcpRow& row) const override {
+        if (!failure_.empty()) return {Kind::Unknown, {}, {}, failure_};
+        std::vector<std::uint32_t> pids;
+        if (row.inode == 0) {
+            if (!WaitsToBeAccepted(row.state)) return {Kind::Closing, {}, {}, {}};
+            for (const std::uint32_t inode : ListenersOf(row)) AddHolders(inode, pids);
+            std::ranges::sort(pids);
+            pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
+            return Facts(Kind::Queued, pids);
         }
-        // A socket whose holder we could not see may belong to one of the processes we were
-        // refused; a process of another user holds its socket as that user.
-        if (found_.refusedUsers.contains(row.uid))
-            return {Process::Hidden, {}, 0, User(row.uid), {}};
-        return {Process::Ended, {}, 0, {}, {}};
+        AddHolders(row.inode, pids);
+        if (!pids.empty()) return Facts(Kind::Held, pids);
+        if (refused_) return {Kind::Hidden, {}, {User(row.uid)}, {}};
+        return {Kind::Closed, {}, {}, {}};
     }
 
 private:
-    const std::string& User(std::uint32_t uid) {
-        auto found = userNames_.find(uid);
-        if (found == userNames_.end()) found = userNames_.emplace(uid, UserName(uid)).first;
-        return found->second;
+    void AddHolders(std::uint32_t inode, std::vector<std::uint32_t>& pids) const {
+        for (auto socket = std::ranges::lower_bound(sockets_, std::pair(inode, 0u));
+             socket != sockets_.end() && socket->first == inode; ++socket)
+            pids.push_back(socket->second);
     }
 
-    Found found_;
-    std::unordered_map<std::uint32_t, std::string> userNames_;
+    // The inodes of the listeners that take connections to the row's local address and port:
+    // those on that address, else those on 0.0.0.0, else those on a dual-stack [::].
+    std::vector<std::uint32_t> ListenersOf(const TcpRow& row) const {
+        std::vector<std::uint32_t> inodes;
+        for (const auto& [address, dualStack] :
+             {std::pair(row.localAddress, false), std::pair(RawField{}, false),
+              std::pair(RawField{}, true)}) {
+            const auto key = std::tuple(row.localPort[0], row.localPort[1], address, dualStack);
+            for (auto listener = std::ranges::lower_bound(listeners_, key, {}, ListenerKey);
+                 listener != listeners_.end() && ListenerKey(*listener) == key; ++listener)
+                inodes.push_back(listener->inode);
+            if (!inodes.empty()) break;
+        }
+        return inodes;
+    }
+
+    // The facts of the processes `pids` (in ascending order).
+    OwnerFacts Facts(Kind kind, const std::vector<std::uint32_t>& pids) const {
+        OwnerFacts facts{kind, {}, {}, {}};
+        for (const std::uint32_t pid : pids) {
+            const auto process = std::ranges::lower_bound(holders_, pid, {}, &Process::pid);
+            facts.holders.push_back({pid, process->name});
+            std::string user = User(process->uid);
+            if (std::ranges::find(facts.users, user) == facts.users.end())
+                facts.users.push_back(std::move(user));
+        }
+        return facts;
+    }
+
+    std::string User(std::uint32_t uid) const {
+        const auto known = std::ranges::lower_bound(userNames_, uid, {}, &UserNameOf::first);
+        if (known != userNames_.end() && known->first == uid) return known->second;
+        return UserName(uid);  // no process of that user was seen
+    }
+
+    using UserNameOf = std::pair<std::uint32_t, std::string>;
+    std::vector<Process> holders_;                                  // by pid
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> sockets_;  // socket inode, pid
+    std::vector<Listener> listeners_;                               // in ListenerKey order
+    std::vector<UserNameOf> userNames_;                             // by uid
+    bool refused_ = false;
     std::string failure_;
 };
 
 }  // namespace
 
-OwnerScan SystemOwnerScan() {
-    return [] { return std::make_unique<ProcessSockets>(); };
+OwnerLookup SystemOwnerLookup() {
+    return [](std::stop_token stop) -> std::unique_ptr<const OwnerLook> {
+        auto look = std::make_unique<ProcessLook>();
+        if (!look->Take(stop)) return nullptr;
+        return look;
+    };
 }

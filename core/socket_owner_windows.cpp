@@ -8,7 +8,7 @@
 
 namespace {
 
-using Process = OwnerFacts::Process;
+using Kind = OwnerFacts::Kind;
 
 std::string Utf8(const std::wstring& text) {
     if (text.empty()) return {};
@@ -50,24 +50,30 @@ std::string UserName(HANDLE process) {
     return Utf8(name);
 }
 
-OwnerFacts ProcessFacts(DWORD pid) {
+// What a process tells of itself: its name and user when it may be asked.
+struct ProcessFacts {
+    Kind kind = Kind::Closed;  // Held, Hidden, or Closed once it ended
+    std::string name;
+    std::string user;
+};
+
+ProcessFacts AskProcess(DWORD pid) {
     const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (process == nullptr) {
-        const Process seen =
-            GetLastError() == ERROR_ACCESS_DENIED ? Process::Hidden : Process::Ended;
-        return {seen, {}, 0, {}, {}};
-    }
+    if (process == nullptr)
+        return {GetLastError() == ERROR_ACCESS_DENIED ? Kind::Hidden : Kind::Closed, {}, {}};
     std::string name = ProgramName(process);
     std::string user = UserName(process);
     CloseHandle(process);
-    if (name.empty()) return {Process::Hidden, {}, 0, std::move(user), {}};
-    return {Process::Running, std::move(name), pid, std::move(user), {}};
+    return {name.empty() ? Kind::Hidden : Kind::Held, std::move(name), std::move(user)};
 }
 
-// The process id of every connection, as one call of the table told them.
-class ProcessIds final : public OwnerMap {
+// The processes of every connection, as one call of the table told them. Sockets on the same
+// fields (listeners sharing a port) are told apart only by their processes, so a row of such
+// fields names them all.
+class ProcessIds final : public OwnerLook {
 public:
-    explicit ProcessIds(const OwnerTableCall& call) {
+    // False when stopped early.
+    bool Take(const OwnerTableCall& call, const std::stop_token& stop) {
         IpHelperTable filled = CallWithGrowingBuffer(
             [&](void* buffer, PULONG size) {
                 return call(static_cast<PMIB_TCPTABLE_OWNER_PID>(buffer), size, TRUE);
@@ -75,38 +81,57 @@ public:
             "GetExtendedTcpTable");
         for (const MIB_TCPROW_OWNER_PID& row :
              FilledRows<MIB_TCPTABLE_OWNER_PID>(filled, "GetExtendedTcpTable"))
-            pids_.emplace_back(KeyOf(RowOf(row)), row.dwOwningPid);
+            pids_.emplace_back(FieldsOf(RowOf(row)), row.dwOwningPid);
         failure_ = filled.failure;
         std::sort(pids_.begin(), pids_.end());
+        pids_.erase(std::unique(pids_.begin(), pids_.end()), pids_.end());
+        for (const auto& [fields, pid] : pids_) {
+            if (stop.stop_requested()) return false;
+            // The system holds a closing connection under the idle process's id, 0.
+            if (pid != 0 && !processes_.contains(pid)) processes_.emplace(pid, AskProcess(pid));
+        }
+        return true;
     }
 
-    OwnerFacts OwnerOf(const TcpRow& row) override {
-        if (!failure_.empty()) return {Process::Unknown, {}, 0, {}, failure_};
-        const ConnectionKey key = KeyOf(row);
-        const auto found = std::lower_bound(pids_.begin(), pids_.end(), std::pair(key, DWORD{0}));
-        if (found == pids_.end() || found->first != key) return {Process::Ended, {}, 0, {}, {}};
-        // The system holds a closing connection under the idle process's id, 0.
-        if (found->second == 0) return {Process::Closing, {}, 0, {}, {}};
-        auto known = processes_.find(found->second);
-        if (known == processes_.end())
-            known = processes_.emplace(found->second, ProcessFacts(found->second)).first;
-        return known->second;
+    OwnerFacts OwnerOf(const TcpRow& row) const override {
+        if (!failure_.empty()) return {Kind::Unknown, {}, {}, failure_};
+        const ConnectionFields fields = FieldsOf(row);
+        const auto first =
+            std::lower_bound(pids_.begin(), pids_.end(), std::pair(fields, DWORD{0}));
+        OwnerFacts held{Kind::Held, {}, {}, {}}, hidden{Kind::Hidden, {}, {}, {}};
+        for (auto entry = first; entry != pids_.end() && entry->first == fields; ++entry) {
+            if (entry->second == 0) return {Kind::Closing, {}, {}, {}};
+            const ProcessFacts& process = processes_.at(entry->second);
+            if (process.kind == Kind::Closed) continue;  // ended since the table was read
+            OwnerFacts& facts = process.kind == Kind::Held ? held : hidden;
+            facts.holders.push_back({entry->second, process.name});
+            if (!process.user.empty() && std::find(facts.users.begin(), facts.users.end(),
+                                                   process.user) == facts.users.end())
+                facts.users.push_back(process.user);
+        }
+        if (!held.holders.empty()) return held;
+        if (!hidden.holders.empty()) return {Kind::Hidden, {}, hidden.users, {}};
+        return {Kind::Closed, {}, {}, {}};
     }
 
 private:
-    std::vector<std::pair<ConnectionKey, DWORD>> pids_;  // in the order of the keys
-    std::map<DWORD, OwnerFacts> processes_;
+    std::vector<std::pair<ConnectionFields, DWORD>> pids_;  // in the order of the fields
+    std::map<DWORD, ProcessFacts> processes_;
     std::string failure_;
 };
 
 }  // namespace
 
-OwnerScan OwnerScanFrom(OwnerTableCall call) {
-    return [call = std::move(call)] { return std::make_unique<ProcessIds>(call); };
+OwnerLookup OwnerLookupFrom(OwnerTableCall call) {
+    return [call = std::move(call)](std::stop_token stop) -> std::unique_ptr<const OwnerLook> {
+        auto look = std::make_unique<ProcessIds>();
+        if (!look->Take(call, stop)) return nullptr;
+        return look;
+    };
 }
 
-OwnerScan SystemOwnerScan() {
-    return OwnerScanFrom([](PMIB_TCPTABLE_OWNER_PID table, PDWORD size, BOOL sorted) {
+OwnerLookup SystemOwnerLookup() {
+    return OwnerLookupFrom([](PMIB_TCPTABLE_OWNER_PID table, PDWORD size, BOOL sorted) {
         return GetExtendedTcpTable(table, size, sorted, AF_INET, TCP_TABLE_OWNER_PID_ALL, 0);
     });
 }

@@ -9,6 +9,6 @@
 // TCP_TABLE_OWNER_PID_ALL, 0), so that a test can stand in for the operating system.
 using OwnerTableCall = std::function<DWORD(PMIB_TCPTABLE_OWNER_PID, PDWORD, BOOL)>;
 
-// A look that asks `call` which process holds each connection; each process's name and user
-// come from the process itself, when a question names it.
-OwnerScan OwnerScanFrom(OwnerTableCall call);
+// A look that asks `call` which processes hold each connection; each process's name and user
+// come from the process itself, asked during the look.
+OwnerLookup OwnerLookupFrom(OwnerTableCall call);

@@ -1,6 +1,7 @@
 #include "core/tcp_row.h"
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 
 std::int32_t StateCodeFromLinux(unsigned linuxState) {
@@ -32,25 +33,32 @@ RawField PortField(std::uint16_t port) {
     return {static_cast<std::uint8_t>(port >> 8), static_cast<std::uint8_t>(port), 0, 0};
 }
 
-ConnectionKey KeyOf(const TcpRow& r) {
+ConnectionFields FieldsOf(const TcpRow& r) {
     return {r.localAddress,
             {r.localPort[0], r.localPort[1]},
             r.remoteAddress,
             {r.remotePort[0], r.remotePort[1]}};
 }
 
-bool PlatformOrder(const TcpRow& a, const TcpRow& b) { return KeyOf(a) < KeyOf(b); }
+ConnectionKey KeyOf(const TcpRow& row) { return {FieldsOf(row), row.inode}; }
 
-bool SameConnection(const TcpRow& a, const TcpRow& b) { return KeyOf(a) == KeyOf(b); }
+bool PlatformOrder(const TcpRow& a, const TcpRow& b) { return FieldsOf(a) < FieldsOf(b); }
+
+bool SameConnection(const TcpRow& a, const TcpRow& b) { return FieldsOf(a) == FieldsOf(b); }
 
 std::vector<bool> NewConnections(const std::vector<ConnectionKey>& previous,
                                  const std::vector<TcpRow>& current) {
     std::vector<bool> isNew(current.size());
     auto old = previous.begin();
     for (std::size_t i = 0; i < current.size(); ++i) {
-        const ConnectionKey key = KeyOf(current[i]);
-        while (old != previous.end() && *old < key) ++old;
-        isNew[i] = old == previous.end() || *old != key;
+        const ConnectionFields fields = FieldsOf(current[i]);
+        while (old != previous.end() && old->fields < fields) ++old;
+        // Several sockets may share the fields (listeners on one port): the row is not new when
+        // any of them may be its socket.
+        bool seen = false;
+        for (auto same = old; !seen && same != previous.end() && same->fields == fields; ++same)
+            seen = same->inode == 0 || current[i].inode == 0 || same->inode == current[i].inode;
+        isNew[i] = !seen;
     }
     return isNew;
 }
@@ -92,5 +100,24 @@ void SortIntoPlatformOrder(std::vector<TcpRow>& rows) {
         std::stable_sort(rows.begin(), rows.end(), PlatformOrder);
     else
         RadixSort(rows);
-    rows.erase(std::unique(rows.begin(), rows.end(), SameConnection), rows.end());
+}
+
+void SortAndDropSocketsListedTwice(std::vector<TcpRow>& rows) {
+    SortIntoPlatformOrder(rows);
+    // Rows of one socket share its fields. Runs of equal fields are rare and short; a repeat need
+    // not sit next to its first listing, so each run is put in inode order first.
+    const auto bySocket = [](const TcpRow& a, const TcpRow& b) {
+        return std::tie(a.inode, a.state, a.uid) < std::tie(b.inode, b.state, b.uid);
+    };
+    const auto sameSocket = [](const TcpRow& a, const TcpRow& b) {
+        return SameConnection(a, b) && (a.inode != 0 ? a.inode == b.inode : a == b);
+    };
+    const auto first = std::adjacent_find(rows.begin(), rows.end(), SameConnection);
+    for (auto run = first; run != rows.end();) {
+        const auto end = std::find_if_not(
+            run + 1, rows.end(), [&](const TcpRow& row) { return SameConnection(row, *run); });
+        std::sort(run, end, bySocket);
+        run = std::adjacent_find(end, rows.end(), SameConnection);
+    }
+    rows.erase(std::unique(first, rows.end(), sameSocket), rows.end());
 }

@@ -28,16 +28,23 @@ struct TcpRow {
 
 // What names a connection: its four address and port fields, ordered as the platform sorts
 // (bytes in storage order compare as the unsigned numbers they encode; a port's last two bytes
-// never count). Small enough to keep a whole snapshot's worth from one refresh to the next.
-struct ConnectionKey {
+// never count).
+struct ConnectionFields {
     RawField localAddress;
     std::array<std::uint8_t, 2> localPort;
     RawField remoteAddress;
     std::array<std::uint8_t, 2> remotePort;
 
-    auto operator<=>(const ConnectionKey&) const = default;
+    auto operator<=>(const ConnectionFields&) const = default;
 };
 
+// What one refresh keeps of each row for the next: its fields and its socket, 16 bytes.
+struct ConnectionKey {
+    ConnectionFields fields;
+    std::uint32_t inode;
+};
+
+ConnectionFields FieldsOf(const TcpRow& row);
 ConnectionKey KeyOf(const TcpRow& row);
 
 // One snapshot of the connection table, with no row limit.
@@ -70,11 +77,17 @@ bool PlatformOrder(const TcpRow& a, const TcpRow& b);
 // True when the two rows name the same connection (the same four address and port fields).
 bool SameConnection(const TcpRow& a, const TcpRow& b);
 
-// For each row of `current`, whether its connection is absent from `previous`. Both are in
-// the platform's order, so one pass over each finds them.
+// For each row of `current`, whether its connection is new: its four fields are absent from
+// `previous`, or were held there only by other sockets (both inodes known and different). Both
+// are in the platform's order, so one pass over each finds them.
 std::vector<bool> NewConnections(const std::vector<ConnectionKey>& previous,
                                  const std::vector<TcpRow>& current);
 
-// Sorts rows into the platform's order and keeps only the first of rows naming the same
-// connection.
+// Sorts rows into the platform's order, keeping every row: for a table that lists each socket
+// once.
 void SortIntoPlatformOrder(std::vector<TcpRow>& rows);
+
+// Sorts rows into the platform's order and drops the repeats of a socket that a dump listed
+// twice: the same fields and inode, or for a socket without inode the same row. Two sockets on
+// the same fields (listeners sharing a port) stay two rows.
+void SortAndDropSocketsListedTwice(std::vector<TcpRow>& rows);

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -58,7 +59,7 @@ struct InetDiagRequest {
     inet_diag_req_v2 request;
 };
 
-InetDiagRequest DumpRequest(std::uint8_t family, std::uint32_t sequence) {
+InetDiagRequest DumpRequest(std::uint8_t family, std::uint32_t states, std::uint32_t sequence) {
     InetDiagRequest message{};
     message.header.nlmsg_len = sizeof message;
     message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
@@ -66,13 +67,14 @@ InetDiagRequest DumpRequest(std::uint8_t family, std::uint32_t sequence) {
     message.header.nlmsg_seq = sequence;
     message.request.sdiag_family = family;
     message.request.sdiag_protocol = IPPROTO_TCP;
-    message.request.idiag_states = LinuxTcp::ConnectionStates;
+    message.request.idiag_states = states;
     return message;  // no extensions, every address and port
 }
 
 // Receives datagrams until the dump ends. Only the kernel (port id 0) sends dump replies.
+template <class Item>
 DumpOutcome ReceiveDump(int fd, const DumpIdentity& identity, std::vector<std::byte>& buffer,
-                        std::vector<TcpRow>& rows) {
+                        std::vector<Item>& rows) {
     for (;;) {
         sockaddr_nl sender{};
         iovec part{buffer.data(), buffer.size()};
@@ -101,10 +103,11 @@ DumpOutcome ReceiveDump(int fd, const DumpIdentity& identity, std::vector<std::b
 }
 
 // One dump of one family on a socket of its own, so that nothing left of an earlier dump can
-// mix in.
-DumpOutcome DumpOnce(std::uint8_t family, std::vector<std::byte>& buffer,
-                     std::vector<TcpRow>& rows) {
-    static std::uint32_t lastSequence = 0;
+// mix in. The look for owners dumps from another thread than the refresh.
+template <class Item>
+DumpOutcome DumpOnce(std::uint8_t family, std::uint32_t states, std::vector<std::byte>& buffer,
+                     std::vector<Item>& rows) {
+    static std::atomic<std::uint32_t> lastSequence = 0;
     const FileDescriptor socket_(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
     const int fd = socket_.get();
     if (fd < 0) return Refused(ErrnoText(errno), errno);
@@ -119,7 +122,7 @@ DumpOutcome DumpOnce(std::uint8_t family, std::vector<std::byte>& buffer,
         return Refused(ErrnoText(errno), errno);
 
     const DumpIdentity identity{family, ++lastSequence, self.nl_pid};
-    const InetDiagRequest request = DumpRequest(family, identity.sequence);
+    const InetDiagRequest request = DumpRequest(family, states, identity.sequence);
     sockaddr_nl kernel{};
     kernel.nl_family = AF_NETLINK;
     ssize_t sent;
@@ -132,12 +135,14 @@ DumpOutcome DumpOnce(std::uint8_t family, std::vector<std::byte>& buffer,
 }
 
 // A dump that fails midway is taken once more from the start.
-DumpOutcome Dump(std::uint8_t family, std::vector<std::byte>& buffer, std::vector<TcpRow>& rows) {
+template <class Item>
+DumpOutcome Dump(std::uint8_t family, std::uint32_t states, std::vector<std::byte>& buffer,
+                 std::vector<Item>& rows) {
     const std::size_t kept = rows.size();
-    DumpOutcome outcome = DumpOnce(family, buffer, rows);
+    DumpOutcome outcome = DumpOnce(family, states, buffer, rows);
     if (outcome.done || !outcome.started) return outcome;
     rows.resize(kept);
-    outcome = DumpOnce(family, buffer, rows);
+    outcome = DumpOnce(family, states, buffer, rows);
     if (!outcome.done) rows.resize(kept);
     return outcome;
 }
@@ -167,13 +172,23 @@ TcpTable ReadNetlinkTcpTable() {
     table.rows.reserve(1024);
     std::vector<std::byte> buffer(ReceiveBufferSize);
     for (std::uint8_t family : {AF_INET, AF_INET6}) {
-        const DumpOutcome outcome = Dump(family, buffer, table.rows);
+        const DumpOutcome outcome = Dump(family, LinuxTcp::ConnectionStates, buffer, table.rows);
         // A kernel without IPv6 has no AF_INET6 table and answers ENOENT.
         if (!outcome.done && !(family == AF_INET6 && outcome.error == ENOENT))
             return {{}, "netlink: " + outcome.failure};
     }
-    SortIntoPlatformOrder(table.rows);
+    SortAndDropSocketsListedTwice(table.rows);
     return table;
+}
+
+std::optional<std::vector<Listener>> ReadNetlinkListeners() {
+    std::vector<Listener> listeners;
+    std::vector<std::byte> buffer(ReceiveBufferSize);
+    for (std::uint8_t family : {AF_INET, AF_INET6}) {
+        const DumpOutcome outcome = Dump(family, LinuxTcp::ListenState, buffer, listeners);
+        if (!outcome.done && !(family == AF_INET6 && outcome.error == ENOENT)) return std::nullopt;
+    }
+    return listeners;
 }
 
 TcpTable ReadProcTcpTable() {
@@ -186,7 +201,7 @@ TcpTable ReadProcTcpTable() {
         ParseProcNetTcp(text, ProcTcpFile::Tcp6, table.rows);
     else if (errno != ENOENT)
         return {{}, "/proc/net/tcp6: " + ErrnoText(errno)};
-    SortIntoPlatformOrder(table.rows);
+    SortAndDropSocketsListedTwice(table.rows);
     return table;
 }
 

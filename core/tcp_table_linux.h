@@ -1,5 +1,9 @@
 #pragma once
 
+#include <optional>
+#include <vector>
+
+#include "core/netlink_reply.h"
 #include "core/tcp_row.h"
 
 // The two Linux sources of the connection table, each sorted into the platform's order.
@@ -10,3 +14,7 @@ TcpTable ReadNetlinkTcpTable();
 
 // From /proc/net/tcp and /proc/net/tcp6.
 TcpTable ReadProcTcpTable();
+
+// The listening sockets that take IPv4 clients, from inet_diag dumps; nothing where netlink
+// refuses.
+std::optional<std::vector<Listener>> ReadNetlinkListeners();

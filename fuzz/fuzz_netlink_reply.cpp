@@ -22,5 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (row.state < 0 || row.state > TcpState::DeleteTcb) __builtin_trap();
         if (row.localPort[2] != 0 || row.localPort[3] != 0) __builtin_trap();
     }
+    // The same datagram read as a dump of listeners, with their attributes.
+    std::vector<Listener> listeners;
+    ParseInetDiagDatagram(datagram, identity, listeners);
+    if (listeners.size() > datagram.size() / 16) __builtin_trap();
     return 0;
 }

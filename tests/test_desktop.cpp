@@ -24,7 +24,7 @@ private slots:
     void labelFitsItsBox_data() {
         QTest::addColumn<QLabel*>("label");
         for (QWidget* window : std::initializer_list<QWidget*>{
-                 new frmMain([] { return TcpTable{}; }, SystemOwnerScan()),
+                 new frmMain([] { return TcpTable{}; }, [](std::stop_token) { return nullptr; }),
                  new frmFilter(filters, addWindow), new frmAddNew(filters), new frmCopy(noRows),
                  new frmAbout, new frmAboutProgrammer}) {
             windows.emplace_back(window);

@@ -44,9 +44,9 @@ int Listen(const char* address, std::uint16_t port) {
     return BoundSocket(address, port, [](int fd) { return listen(fd, 64) == 0; });
 }
 
-int ConnectFrom(const char* from, const char* to, std::uint16_t port) {
+int ConnectFrom(const char* from, const char* to, std::uint16_t port, std::uint16_t fromPort) {
     const Address target = Resolve(to, port);
-    return BoundSocket(from, 0, [&](int fd) {
+    return BoundSocket(from, fromPort, [&](int fd) {
         return target && connect(fd, target->ai_addr, target->ai_addrlen) == 0;
     });
 }

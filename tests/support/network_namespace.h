@@ -16,5 +16,5 @@ bool EnterPrivateNetworkNamespace(std::string* why);
 // A TCP socket listening on address:port (IPv6 sockets also take IPv4 clients).
 int Listen(const char* address, std::uint16_t port);
 
-// A TCP socket bound to `from` (port chosen by the kernel) and connected to to:port.
-int ConnectFrom(const char* from, const char* to, std::uint16_t port);
+// A TCP socket bound to from:fromPort (0: chosen by the kernel) and connected to to:port.
+int ConnectFrom(const char* from, const char* to, std::uint16_t port, std::uint16_t fromPort = 0);

@@ -53,9 +53,9 @@ int main() {
                         std::back_inserter(unexpected));
     // The owner lookup's own call finds every connection; Wine names no process for those that
     // Linux processes hold.
-    SocketOwners owners;
+    const auto look = SystemOwnerLookup()(std::stop_token{});
     for (const TcpRow& row : table.rows)
-        CHECK(owners.Owner(row).process == OwnerFacts::Process::Closing);
+        CHECK(look->OwnerOf(row).kind == OwnerFacts::Kind::Closing);
     PrintAll("missing:", missing);
     PrintAll("unexpected:", unexpected);
     std::printf("%zu rows listed, %zu expected\n", listed.size(), expected.size());

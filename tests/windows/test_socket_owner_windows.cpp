@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -44,23 +45,29 @@ int main() {
     GetUserNameA(user, &userLength);
     const DWORD self = GetCurrentProcessId();
     FakeOwnerTable fake;
-    fake.rows = {OwnedRow(1007, self), OwnedRow(1008, 0), OwnedRow(1009, 0x7FFFFFF0)};
+    fake.rows = {OwnedRow(1007, self), OwnedRow(1008, 0), OwnedRow(1009, 0x7FFFFFF0),
+                 OwnedRow(1010, self), OwnedRow(1010, self)};
+    const std::string held =
+        "Process: test_socket_owner_windows.exe (PID " + std::to_string(self) + ")\nUser: " + user;
     const struct {
         std::uint16_t port;
         std::string text;
     } cases[] = {
-        {1007, "Process: test_socket_owner_windows.exe (PID " + std::to_string(self) +
-                   ")\nUser: " + user},
+        {1007, held},
         {1008, "No process: the connection is closing"},
-        {1009, "Process: ended"},  // no process has that id
-        {1000, "Process: ended"},  // not in the table any more
+        {1009, "No process: closed since the last refresh"},  // no process has that id
+        {1000, "No process: closed since the last refresh"},  // not in the table any more
+        {1010, held},  // two sockets of one process on the same fields
     };
-    SocketOwners owners(OwnerScanFrom(std::ref(fake)));
-    for (const auto& c : cases) {
-        CHECK(OwnerText(owners.Owner(RowOf(OwnedRow(c.port, 0))), false) == c.text);
-    }
+    const auto look = OwnerLookupFrom(std::ref(fake))(std::stop_token{});
+    for (const auto& c : cases)
+        CHECK(OwnerText(look.get(), RowOf(OwnedRow(c.port, 0)), false) == c.text);
     CHECK(fake.calls == 2);  // one look, with the size named first, answers every question
-    SocketOwners failing(OwnerScanFrom([](auto...) { return DWORD{ERROR_NOT_SUPPORTED}; }));
-    CHECK(OwnerText(failing.Owner(RowOf(OwnedRow(1007, 0))), false).ends_with("(error 50))"));
+    std::stop_source stopped;
+    stopped.request_stop();
+    CHECK(OwnerLookupFrom(std::ref(fake))(stopped.get_token()) == nullptr);
+    const auto failing =
+        OwnerLookupFrom([](auto...) { return DWORD{ERROR_NOT_SUPPORTED}; })(std::stop_token{});
+    CHECK(OwnerText(failing.get(), RowOf(OwnedRow(1007, 0)), false).ends_with("(error 50))"));
     return Failed();
 }

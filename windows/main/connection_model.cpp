@@ -1,6 +1,7 @@
 #include "windows/main/connection_model.h"
 
 #include <QTextDocument>
+#include <QThread>
 
 #include "core/list_columns.h"
 
@@ -26,8 +27,40 @@ QString PlainTooltip(const QString& text) {
 
 }  // namespace
 
-ConnectionModel::ConnectionModel(OwnerScan ownerScan, QObject* parent)
-    : QAbstractTableModel(parent), owners_(std::move(ownerScan)) {}
+ConnectionModel::ConnectionModel(OwnerLookup ownerLookup, QObject* parent)
+    : QAbstractTableModel(parent), ownerLookup_(std::move(ownerLookup)) {}
+
+// A look still running is stopped and waited for: it stops between two processes.
+ConnectionModel::~ConnectionModel() {
+    currentLook_.request_stop();
+    for (QThread* look : findChildren<QThread*>(Qt::FindDirectChildrenOnly)) look->wait();
+}
+
+void ConnectionModel::LookUpOwners() {
+    currentLook_.request_stop();
+    currentLook_ = {};
+    owners_.reset();
+    QThread* look = QThread::create([this, lookup = ownerLookup_, stop = currentLook_.get_token()] {
+        std::shared_ptr<const OwnerLook> owners = lookup(stop);
+        QMetaObject::invokeMethod(
+            this,
+            [this, owners, stop] {
+                if (!stop.stop_requested()) TakeOwners(owners);
+            },
+            Qt::QueuedConnection);
+    });
+    look->setParent(this);
+    connect(look, &QThread::finished, look, &QObject::deleteLater);
+    look->start(QThread::IdlePriority);
+}
+
+void ConnectionModel::TakeOwners(std::shared_ptr<const OwnerLook> owners) {
+    owners_ = std::move(owners);
+    if (!rows_.empty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
+    emit OwnersKnown();
+}
 
 void ConnectionModel::clear() { setRows({}, {}); }
 
@@ -37,7 +70,6 @@ void ConnectionModel::setRows(std::vector<TcpRow> rows, std::vector<bool> isNew)
     rows_.shrink_to_fit();
     isNew_ = std::move(isNew);
     isNew_.shrink_to_fit();
-    owners_.Forget();
     endResetModel();
 }
 
@@ -61,7 +93,7 @@ QVariant ConnectionModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
         case Qt::AccessibleDescriptionRole: {
             const QString text =
-                QString::fromStdString(OwnerText(owners_.Owner(rows_[row]), isNew_[row]));
+                QString::fromStdString(OwnerText(owners_.get(), rows_[row], isNew_[row]));
             return role == Qt::ToolTipRole ? PlainTooltip(text) : text;
         }
         case Qt::BackgroundRole: return isNew_[row] ? QVariant(NewRowColour) : QVariant();

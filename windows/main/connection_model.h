@@ -2,18 +2,21 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <memory>
+#include <stop_token>
 #include <vector>
 
 #include "core/socket_owner.h"
 #include "core/tcp_row.h"
 
 // The connection list's rows. Keeps the compact rows and formats a cell only when a view asks.
-// A row's tooltip and accessible description tell who holds the connection, as the owner scan it
-// is given finds it; rows new since the last snapshot have a background of their own.
+// A row's tooltip and accessible description tell who holds the connection, as the owner lookup
+// it is given finds it; rows new since the last snapshot have a background of their own.
 class ConnectionModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit ConnectionModel(OwnerScan ownerScan, QObject* parent = nullptr);
+    explicit ConnectionModel(OwnerLookup ownerLookup, QObject* parent = nullptr);
+    ~ConnectionModel() override;
 
     // Soft enough for black text (contrast 17.9:1) and far from the selection's blue.
     static inline const QColor NewRowColour{255, 236, 179};
@@ -23,14 +26,27 @@ public:
     void setRows(std::vector<TcpRow> rows, std::vector<bool> isNew);
     const std::vector<TcpRow>& rows() const { return rows_; }
 
+    // Starts a look at who holds the connections of a new snapshot, on a thread of its own below
+    // the window's priority, and discards a look still running. Until it is in, owners read as
+    // being looked up; no question waits for it.
+    void LookUpOwners();
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
+signals:
+    // The look is in: tooltips and descriptions now tell the owners.
+    void OwnersKnown();
+
 private:
+    void TakeOwners(std::shared_ptr<const OwnerLook> owners);
+
     std::vector<TcpRow> rows_;
     std::vector<bool> isNew_;
-    mutable SocketOwners owners_;
+    OwnerLookup ownerLookup_;
+    std::shared_ptr<const OwnerLook> owners_;  // null while the look runs
+    std::stop_source currentLook_;
 };

@@ -3,11 +3,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDateTime>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
 #include <QScrollBar>
+#include <QToolTip>
 #include <QTreeView>
 
 #include "core/maker.h"
@@ -36,8 +38,8 @@ QString StatusText(const TcpTable& table, const RefreshResult& result) {
 
 }  // namespace
 
-frmMain::frmMain(TableSource tableSource, OwnerScan ownerScan, QWidget* parent)
-    : QWidget(parent), tableSource_(std::move(tableSource)), model_(std::move(ownerScan)) {
+frmMain::frmMain(TableSource tableSource, OwnerLookup ownerLookup, QWidget* parent)
+    : QWidget(parent), tableSource_(std::move(tableSource)), model_(std::move(ownerLookup)) {
     SetUpWindow(this, QStringLiteral("Korvane Sockview"), 8280, 7215, QColor(192, 255, 192));
     setWindowIcon(QIcon(QStringLiteral(":/icons/main.svg")));
     CentreOnScreenAtFirstShowing(this);
@@ -93,6 +95,7 @@ frmMain::frmMain(TableSource tableSource, OwnerScan ownerScan, QWidget* parent)
     connect(cmdCopy, &QAbstractButton::clicked, this, &frmMain::cmdCopy_Click);
     connect(cmdAbout, &QAbstractButton::clicked, this, &frmMain::cmdAbout_Click);
     connect(cmdClose, &QAbstractButton::clicked, this, &frmMain::cmdClose_Click);
+    connect(&model_, &ConnectionModel::OwnersKnown, this, &frmMain::ShowOwnerInTooltip);
 
     Form_Load();
 }
@@ -113,6 +116,7 @@ void frmMain::cmdRefresh_Click() {
     QCoreApplication::processEvents();  // paint the emptied list before the query
 
     const TcpTable table = tableSource_();
+    model_.LookUpOwners();
     RefreshResult result = Refresh(table, std::move(previousKeys_), filters_);
     previousKeys_ = std::move(result.nextKeys);
     setWindowTitle(QStringLiteral("Korvane Sockview - ") + StatusText(table, result));
@@ -144,6 +148,15 @@ void frmMain::returnTo(const ListPlace& place) {
     lstConnections->doItemsLayout();  // the scroll ranges follow the new rows before they are set
     lstConnections->verticalScrollBar()->setValue(place.verticalScroll);
     lstConnections->horizontalScrollBar()->setValue(place.horizontalScroll);
+}
+
+// A tooltip shown while the owners were looked up tells the owner once the look is in.
+void frmMain::ShowOwnerInTooltip() {
+    QWidget* viewport = lstConnections->viewport();
+    const QModelIndex row = lstConnections->indexAt(viewport->mapFromGlobal(QCursor::pos()));
+    if (!QToolTip::isVisible() || !row.isValid()) return;
+    QToolTip::showText(QCursor::pos(), row.data(Qt::ToolTipRole).toString(), viewport,
+                       lstConnections->visualRect(row));
 }
 
 void frmMain::cmdFilter_Click() { ShowModal(filterWindow_.get(filters_, addFilterWindow_)); }

@@ -18,12 +18,12 @@ class QTreeView;
 
 // The start-up window: the connection list and the buttons that refresh it and open the other
 // windows. Closing it in any way ends the program. Each refresh takes its snapshot from the
-// table source; the list asks the owner scan who holds each connection. It owns the filters and
-// hands them to the windows that show or change them.
+// table source, and the list asks the owner lookup who holds each connection. It owns the filters
+// and hands them to the windows that show or change them.
 class frmMain : public QWidget {
     Q_OBJECT
 public:
-    frmMain(TableSource tableSource, OwnerScan ownerScan, QWidget* parent = nullptr);
+    frmMain(TableSource tableSource, OwnerLookup ownerLookup, QWidget* parent = nullptr);
 
     QLabel* lblTitle = nullptr;
     QTreeView* lstConnections = nullptr;
@@ -52,6 +52,7 @@ private:
     void Form_Resize();
     void ExitSequence();
     void ShowAboutProgrammer();
+    void ShowOwnerInTooltip();
 
     // Where the user was in the list: the current connection and the scroll position.
     struct ListPlace {
