@@ -35,15 +35,15 @@ QLabel* Picture(QWidget* parent, const QString& source, QRect box, const QString
 frmAboutProgrammer::frmAboutProgrammer(QWidget* parent) : QWidget(parent) {
     SetUpWindow(this, QStringLiteral("About Programmer"), 6705, 3030, QColor(255, 255, 128));
     FixWindowFrame(this);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/programmer.svg")));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/programmer")));
     CentreOnScreenAtFirstShowing(this);
 
-    Image2 = Picture(this, QStringLiteral(":/pictures/banner.svg"), TwipsRect(0, 0, 6735, 735),
+    Image2 = Picture(this, QStringLiteral(":/pictures/banner"), TwipsRect(0, 0, 6735, 735),
                      QStringLiteral("Banner"));
     Label1 = DesignLabel(this, QStringLiteral("About Programmer"), TwipsRect(1320, 120, 4335, 615),
                          DesignFont(QStringLiteral("Impact"), 21.75), kOlive);
-    Image1 = Picture(this, QStringLiteral(":/pictures/portrait.svg"),
-                     TwipsRect(120, 840, 1905, 2010), QStringLiteral("Portrait of the programmer"));
+    Image1 = Picture(this, QStringLiteral(":/pictures/portrait"), TwipsRect(120, 840, 1905, 2010),
+                     QStringLiteral("Portrait of the programmer"));
 
     const QColor text = palette().color(QPalette::WindowText);
     const QFont lineFont = DesignFont(QStringLiteral("MS Sans Serif"), 9.75, {.bold = true});

@@ -54,7 +54,7 @@ bool IsCharacterKey(const QKeyEvent& key) {
 frmAddNew::frmAddNew(QWidget* parent) : WindowManagerPlacedDialog(parent) {
     SetUpWindow(this, FromView(kCaption), 6330, 1575, QColor(255, 255, 192));
     FixWindowFrame(this);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/addnew.svg")));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/addnew")));
 
     cmdAdd = ColourButton(this, QStringLiteral("&Add Now"), QColor(255, 192, 128),
                           TwipsRect(4680, 240, 1455, 495));
