@@ -45,9 +45,10 @@ Section
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
-; Removes only what the installer put there, and the folder once it is empty.
+; Removes only what the installer put there, the folder last, once it is empty.
 Section "Uninstall"
     SetShellVarContext all
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
     Delete "$SMPROGRAMS\${NAME}.lnk"
     RMDir /r "$INSTDIR\platforms"
     RMDir /r "$INSTDIR\styles"
@@ -55,5 +56,4 @@ Section "Uninstall"
     Delete "$INSTDIR\korvane-sockview.exe"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
-    DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd
