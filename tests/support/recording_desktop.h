@@ -29,7 +29,6 @@ public:
     void OpenWebPage(std::string_view address) override { openedPages.emplace_back(address); }
 };
 
-// The field of a dotted address.
 inline RawField Address(const char* dotted) {
     unsigned a = 0, b = 0, c = 0, d = 0;
     std::sscanf(dotted, "%u.%u.%u.%u", &a, &b, &c, &d);
