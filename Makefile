@@ -3,12 +3,17 @@ BUILD ?= build
 WINDOWS_BUILD ?= build-win
 PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev libqt6svg6 qt6-wayland fonts-dejavu-core \
             fonts-liberation2 iproute2 xvfb xauth xdotool xclip x11-utils openbox python3 librsvg2-bin
-WINDOWS_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 python3 iproute2
+QT_MINGW ?= $(HOME)/.cache/korvane-sockview/qt6-mingw-6.4.2
+QT_MINGW_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev qt6-base-dev-tools \
+                     xz-utils
+WINDOWS_PACKAGES := $(QT_MINGW_PACKAGES) librsvg2-bin icoutils nsis
+WINDOWS_TEST_PACKAGES := wine wine64 python3 iproute2 xvfb xauth xdotool xclip
 PACKAGING_PACKAGES := dpkg-dev file appstream desktop-file-utils
 CHECK_PACKAGES := clang-format git
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 
-.PHONY: setup configure build run test bench test-windows package test-sanitize fuzz check
+.PHONY: setup configure build run test bench qt-mingw windows windows-package test-windows package \
+        test-sanitize fuzz check
 
 # Installs those of the packages named in $(1) that are missing.
 define install_missing
@@ -46,13 +51,30 @@ check:
 	tools/check-layers.sh
 	tools/check-format.sh
 
-# The core for Windows, cross-compiled with MinGW-w64, and its tests run under Wine.
-test-windows:
+# Qt for Windows, built once from Debian's source into $(QT_MINGW) (or unpacked from
+# QT_MINGW_ARCHIVE, a prebuilt archive of the same recipe).
+qt-mingw:
+	$(call install_missing,$(QT_MINGW_PACKAGES))
+	tools/build-qt-mingw.sh $(QT_MINGW)
+
+# The program for 64-bit Windows, cross-compiled with MinGW-w64, in a folder ready to run, with
+# its test programs.
+windows: qt-mingw
 	$(call install_missing,$(WINDOWS_PACKAGES))
-	@[ -f $(WINDOWS_BUILD)/build.ninja ] || \
-	  cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+	@[ -f $(WINDOWS_BUILD)/build.ninja ] || cmake -S . -B $(WINDOWS_BUILD) -G Ninja \
+	  -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=$(QT_MINGW)/lib/cmake/Qt6/qt.toolchain.cmake \
+	  -DQT_CHAINLOAD_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake
 	cmake --build $(WINDOWS_BUILD)
-	cd $(WINDOWS_BUILD) && ctest --output-on-failure
+
+# The portable zip and the installer, in $(WINDOWS_BUILD).
+windows-package: windows
+	cmake --build $(WINDOWS_BUILD) --target windows-package
+
+# The Windows tests under Wine, on an X server of their own: the core's, the window tests and
+# the installer's end to end.
+test-windows: windows-package
+	$(call install_missing,$(WINDOWS_TEST_PACKAGES))
+	cd $(WINDOWS_BUILD) && xvfb-run -a -s '-screen 0 1024x768x24' ctest --output-on-failure
 
 # The Debian package, in $(BUILD).
 package: build

@@ -188,15 +188,18 @@ private slots:
         QCOMPARE(clipboard->text(), "10.0.0.6\t10.0.0.20\t50123\t\r\n");
         for (const int column : {0, 2, 3}) copy->chkColumns[column]->click();
         copy->cmdCopy->click();
+        std::vector<RecordingDesktop::Message> said = {
+            {"The selected item(s) have been copied to clipboard.", "Form Copy", Information},
+            {"You must choost at-least one item to be copied.", "Form Copy", Critical}};
+        QCOMPARE(desktop.messages, said);
+        if (QGuiApplication::platformName() == "windows")
+            QSKIP("Windows tells of a clipboard change only later, through the event loop");
         const auto takeBack = [clipboard] { clipboard->setText("another program's text"); };
         connect(clipboard, &QClipboard::dataChanged, this, takeBack, Qt::SingleShotConnection);
         copy->chkColumns[0]->click();
         copy->cmdCopy->click();
         QVERIFY(copy->isVisible());
-        const std::vector<RecordingDesktop::Message> said = {
-            {"The selected item(s) have been copied to clipboard.", "Form Copy", Information},
-            {"You must choost at-least one item to be copied.", "Form Copy", Critical},
-            {"The list could not be copied to the clipboard.", "Form Copy", Critical}};
+        said.push_back({"The list could not be copied to the clipboard.", "Form Copy", Critical});
         QCOMPARE(desktop.messages, said);
     }
 

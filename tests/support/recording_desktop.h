@@ -1,7 +1,6 @@
 #pragma once
 
-#include <arpa/inet.h>
-
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -30,9 +29,15 @@ public:
     void OpenWebPage(std::string_view address) override { openedPages.emplace_back(address); }
 };
 
+inline RawField Address(const char* dotted) {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    std::sscanf(dotted, "%u.%u.%u.%u", &a, &b, &c, &d);
+    return AddressField(a << 24 | b << 16 | c << 8 | d);
+}
+
 // A row from readable parts: Row(5, "10.0.0.5", 443, "10.0.0.9", 51000).
 inline TcpRow Row(std::int32_t state, const char* localAddress, std::uint16_t localPort,
                   const char* remoteAddress, std::uint16_t remotePort) {
-    return {state, AddressField(ntohl(inet_addr(localAddress))), PortField(localPort),
-            AddressField(ntohl(inet_addr(remoteAddress))), PortField(remotePort)};
+    return {state, Address(localAddress), PortField(localPort), Address(remoteAddress),
+            PortField(remotePort)};
 }

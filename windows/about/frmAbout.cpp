@@ -22,7 +22,7 @@ frmAbout::frmAbout(QWidget* parent) : WindowManagerPlacedDialog(parent) {
     const QColor background(192, 192, 255);
     SetUpWindow(this, QStringLiteral("About Korvane Sockview"), 7065, 3075, background);
     FixWindowFrame(this);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/about.svg")));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/about")));
 
     const QString sansSerif = QStringLiteral("MS Sans Serif");
     const QString serif = QStringLiteral("Times New Roman");

@@ -35,16 +35,16 @@ QLabel* Picture(QWidget* parent, const QString& source, QRect box, const QString
 frmAboutProgrammer::frmAboutProgrammer(QWidget* parent) : QWidget(parent) {
     SetUpWindow(this, QStringLiteral("About Programmer"), 6705, 3030, QColor(255, 255, 128));
     FixWindowFrame(this);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/programmer.svg")));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/programmer")));
     CentreOnScreenAtFirstShowing(this);
 
-    imgBanner = Picture(this, QStringLiteral(":/pictures/banner.svg"), TwipsRect(0, 0, 6735, 735),
+    imgBanner = Picture(this, QStringLiteral(":/pictures/banner"), TwipsRect(0, 0, 6735, 735),
                         QStringLiteral("Banner"));
     lblTitle =
         DesignLabel(this, QStringLiteral("About Programmer"), TwipsRect(1320, 120, 4335, 615),
                     DesignFont(QStringLiteral("Impact"), 21.75), kOlive);
     imgPortrait =
-        Picture(this, QStringLiteral(":/pictures/portrait.svg"), TwipsRect(120, 840, 1905, 2010),
+        Picture(this, QStringLiteral(":/pictures/portrait"), TwipsRect(120, 840, 1905, 2010),
                 QStringLiteral("Portrait of the programmer"));
 
     const QColor text = palette().color(QPalette::WindowText);

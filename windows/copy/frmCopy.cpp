@@ -29,7 +29,7 @@ bool PutOnClipboard(const QString& text) {
 frmCopy::frmCopy(const std::vector<TcpRow>& list, QWidget* parent) : QWidget(parent), list_(list) {
     SetUpWindow(this, QString::fromLatin1(kCaption), 6720, 2940, QColor(255, 192, 255));
     FixWindowFrame(this);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/copy.svg")));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/copy")));
     // Not centred: the client area opens at a fixed place on the screen.
     setGeometry(QRect(QPoint(276, 266), size()));
 

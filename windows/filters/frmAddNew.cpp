@@ -54,7 +54,7 @@ frmAddNew::frmAddNew(Filters& filters, QWidget* parent)
     : WindowManagerPlacedDialog(parent), filters_(filters) {
     SetUpWindow(this, FromView(kCaption), 6330, 1575, QColor(255, 255, 192));
     FixWindowFrame(this);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/addnew.svg")));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/addnew")));
 
     cmdAdd = ColourButton(this, QStringLiteral("&Add Now"), QColor(255, 192, 128),
                           TwipsRect(4680, 240, 1455, 495));

@@ -17,7 +17,7 @@ frmFilter::frmFilter(Filters& filters, OwnedWindow<frmAddNew>& addWindow, QWidge
     : WindowManagerPlacedDialog(parent), filters_(filters), addWindow_(addWindow) {
     SetUpWindow(this, QStringLiteral("Filter List"), 5985, 4065, QColor(255, 255, 192));
     FixWindowFrame(this);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/filter.svg")));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/filter")));
 
     lstFilter = new QListWidget(this);
     lstFilter->setGeometry(TwipsRect(120, 720, 5775, 3180));

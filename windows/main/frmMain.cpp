@@ -41,12 +41,12 @@ QString StatusText(const TcpTable& table, const RefreshResult& result) {
 frmMain::frmMain(TableSource tableSource, OwnerLookup ownerLookup, QWidget* parent)
     : QWidget(parent), tableSource_(std::move(tableSource)), model_(std::move(ownerLookup)) {
     SetUpWindow(this, QStringLiteral("Korvane Sockview"), 8280, 7215, QColor(192, 255, 192));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/main.svg")));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/main")));
     CentreOnScreenAtFirstShowing(this);
 
     cmdRefresh =
         ColourButton(this, QStringLiteral("&Refresh List"), QColor(255, 192, 128),
-                     TwipsRect(120, 840, 1455, 855), QIcon(QStringLiteral(":/icons/refresh.svg")));
+                     TwipsRect(120, 840, 1455, 855), QIcon(QStringLiteral(":/icons/refresh")));
 
     lstConnections = new QTreeView(this);
     lstConnections->setGeometry(TwipsRect(120, 1800, 8055, 5295));
@@ -69,20 +69,18 @@ frmMain::frmMain(TableSource tableSource, OwnerLookup ownerLookup, QWidget* pare
 
     cmdFilter =
         ColourButton(this, QStringLiteral("&Filter List"), QColor(255, 255, 128),
-                     TwipsRect(1680, 840, 1455, 855), QIcon(QStringLiteral(":/icons/filter.svg")));
-    cmdClose =
-        ColourButton(this, QStringLiteral("&Exit"), QColor(255, 128, 128),
-                     TwipsRect(6360, 840, 1455, 855), QIcon(QStringLiteral(":/icons/exit.svg")));
+                     TwipsRect(1680, 840, 1455, 855), QIcon(QStringLiteral(":/icons/filter")));
+    cmdClose = ColourButton(this, QStringLiteral("&Exit"), QColor(255, 128, 128),
+                            TwipsRect(6360, 840, 1455, 855), QIcon(QStringLiteral(":/icons/exit")));
     cmdAbout =
         ColourButton(this, QStringLiteral("&About"), QColor(128, 128, 255),
-                     TwipsRect(3240, 840, 1455, 855), QIcon(QStringLiteral(":/icons/about.svg")));
+                     TwipsRect(3240, 840, 1455, 855), QIcon(QStringLiteral(":/icons/about")));
     lblTitle =
         DesignLabel(this, QStringLiteral("Korvane Sockview"), TwipsRect(120, 120, 8055, 855),
                     DesignFont(QStringLiteral("Georgia"), 26.25, {.bold = true, .italic = true}),
                     QColor(0, 128, 0));
-    cmdCopy =
-        ColourButton(this, QStringLiteral("&Copy..."), QColor(255, 192, 255),
-                     TwipsRect(4800, 840, 1455, 855), QIcon(QStringLiteral(":/icons/copy.svg")));
+    cmdCopy = ColourButton(this, QStringLiteral("&Copy..."), QColor(255, 192, 255),
+                           TwipsRect(4800, 840, 1455, 855), QIcon(QStringLiteral(":/icons/copy")));
 
     setTabOrder(cmdRefresh, lstConnections);
     setTabOrder(lstConnections, cmdFilter);
