@@ -94,6 +94,8 @@ frmMain::frmMain(TableSource tableSource, QWidget* parent)
     connect(cmdCopy, &QAbstractButton::clicked, this, &frmMain::cmdCopy_Click);
     connect(cmdAbout, &QAbstractButton::clicked, this, &frmMain::cmdAbout_Click);
     connect(cmdClose, &QAbstractButton::clicked, this, &frmMain::cmdClose_Click);
+    // The session's end asks as a close request does.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &frmMain::Form_QueryUnload);
 
     Form_Load();
 }

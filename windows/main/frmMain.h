@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <optional>
 
+#include "close_requests.h"
 #include "connection_model.h"
 #include "frmAbout.h"
 #include "frmAboutProgrammer.h"
@@ -72,4 +73,6 @@ private:
     OwnedWindow<frmAboutProgrammer> aboutProgrammerWindow_;
     bool refreshing_ = false;
     bool exiting_ = false;
+    // Close requests that Qt would drop while a modal window is up.
+    CloseRequests closeRequests_{*this, [this] { Form_QueryUnload(); }};
 };
