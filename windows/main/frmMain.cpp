@@ -94,6 +94,8 @@ frmMain::frmMain(TableSource tableSource, OwnerLookup ownerLookup, QWidget* pare
     connect(cmdAbout, &QAbstractButton::clicked, this, &frmMain::cmdAbout_Click);
     connect(cmdClose, &QAbstractButton::clicked, this, &frmMain::cmdClose_Click);
     connect(&model_, &ConnectionModel::OwnersKnown, this, &frmMain::ShowOwnerInTooltip);
+    // The session's end asks as a close request does.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &frmMain::Form_QueryUnload);
 
     Form_Load();
 }

@@ -5,6 +5,7 @@
 
 #include "core/refresh.h"
 #include "core/tcp_table.h"
+#include "kit/close_requests.h"
 #include "kit/owned_window.h"
 #include "windows/about/frmAbout.h"
 #include "windows/about/frmAboutProgrammer.h"
@@ -75,4 +76,6 @@ private:
     OwnedWindow<frmAboutProgrammer> aboutProgrammerWindow_;
     bool refreshing_ = false;
     bool exiting_ = false;
+    // Close requests that Qt would drop while a modal window is up.
+    CloseRequests closeRequests_{*this, [this] { Form_QueryUnload(); }};
 };
