@@ -3,7 +3,8 @@
 # installed program lists the loopback connections held open, and Copy Now puts on the X
 # clipboard exactly the rows that ss reports, less those the initial filters hide; Exit opens the
 # maker's page once through Wine's hand-off to the desktop's URL handler (a recorder) and ends
-# the program; the silent uninstall removes what was installed.
+# the program, and so does taskkill with Filter List up; the silent uninstall removes what was
+# installed.
 # Usage: test_installer.sh SETUP.EXE CONNECTION_HOLDER
 set -u
 source "$(dirname "$0")/../support/x11_session.sh"
@@ -50,14 +51,26 @@ copy_windows() { (($(xdotool search --onlyvisible --name '^Form Copy$' | tee "$w
 within_10s copy_windows 2 || fail "no message box said that the list was copied"
 type_into "$(tail -n 1 "$work/ids")" Return
 within_10s copy_windows 1 || fail "the message box stayed open"
+# The program ends with status 0 after $1, and the maker's page has been opened $2 times.
+ends_opening_page() {
+    within_10s eval '! kill -0 $program_pid 2>/dev/null' || fail "the program still runs after $1"
+    wait "$program_pid" || fail "the program ended with status $? after $1"
+    times=$2
+    opened() { (($(grep -c . "$work/opened") == times)) && ! pgrep -f "$work/bin/xdg-open" >/dev/null; }
+    within_10s opened && [[ $(sort -u "$work/opened") == https://www.korvane.example/sockview ]] ||
+        fail "after $1, expected the maker's page opened $2 times: $(cat "$work/opened" 2>/dev/null)"
+}
 # Wine makes the main window active again only through the window manager.
 xdotool windowactivate --sync "$main" key --delay 40 alt+e
-within_10s eval '! kill -0 $program_pid 2>/dev/null' || fail "the program still runs after Alt+E"
-wait "$program_pid" || fail "the program ended with status $?"
+ends_opening_page Alt+E 1
+# Closed from outside with Filter List up: taskkill without /F asks the windows to close.
+start_program env -u BROWSER PATH="$work/bin:$PATH" wine "$folder/korvane-sockview.exe"
+main=$(window_named "Korvane Sockview - .*")
+xdotool windowactivate --sync "$main" key --delay 40 alt+f
+window_named "Filter List" >/dev/null || fail "Filter List did not open"
+wine taskkill /IM korvane-sockview.exe >/dev/null 2>&1
+ends_opening_page taskkill 2
 program_pid=
-opened() { [[ -s $work/opened ]] && ! pgrep -f "$work/bin/xdg-open" >/dev/null; }
-within_10s opened && [[ $(cat "$work/opened") == https://www.korvane.example/sockview ]] ||
-    fail "expected one opening of the maker's page, got: $(cat "$work/opened" 2>/dev/null)"
 
 wine "$folder/uninstall.exe" /S
 # The uninstaller goes on from a copy of itself; it removes its registration first, the folder
