@@ -55,3 +55,40 @@ start_openbox() {
     DISPLAY=$display openbox --sm-disable >"$work/openbox.log" 2>&1 &
     within_10s eval 'DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
 }
+
+# Puts a recorder in place of the desktop's URL handler (xdg-open): each page opened becomes a
+# line of $work/opened. Start the program with PATH="$work/bin:$PATH".
+record_opened_pages() {
+    mkdir -p "$work/bin"
+    printf '#!/bin/sh\necho "$*" >>%s/opened\n' "$work" >"$work/bin/xdg-open"
+    chmod +x "$work/bin/xdg-open"
+}
+
+# The program ends with status 0 after $1, having opened the maker's page through the recorder
+# so far $2 times in all.
+ends_opening_page() {
+    within_10s eval '! kill -0 $program_pid 2>/dev/null' || fail "the program still runs after $1"
+    wait "$program_pid" || fail "the program ended with status $? after $1"
+    program_pid=
+    times=$2
+    opened() { (($(grep -c . "$work/opened") == times)) && ! pgrep -f "$work/bin/xdg-open" >/dev/null; }
+    within_10s opened && [[ $(sort -u "$work/opened") == https://www.korvane.example/sockview ]] ||
+        fail "after $1, expected the maker's page opened $2 times: $(cat "$work/opened" 2>/dev/null)"
+}
+
+# In the copy window just opened, where "&Copy Now" has the focus and Local IP and Remote IP are
+# ticked: ticks the other three, goes round to "&Copy Now" and presses it. Another program
+# (xclip) must then read from the clipboard exactly ss's rows, each line ending in $1, in the
+# platform's order (a version sort orders addresses by their numbers), less those from 0.0.0.0
+# or 127.0.0.1 or to 192.168.1.1 or 0.0.0.0.
+copy_every_column_as_ss_lists() {
+    type_into "$(window_named "Form Copy")" Tab Tab space Tab Tab space Tab space Tab Tab space
+    copied() { DISPLAY=$display xclip -sel clip -o >"$work/clipboard" 2>/dev/null && [[ -s $work/clipboard ]]; }
+    within_10s copied || fail "xclip read nothing from the clipboard"
+    ss -Htan4 | awk -v end="$1" '{ split($4, l, ":"); split($5, r, ":")
+        if (l[1] !~ /^(0\.0\.0\.0|127\.0\.0\.1)$/ && r[1] !~ /^(192\.168\.1\.1|0\.0\.0\.0)$/)
+            printf "%s\t%s\t%s\t%s\t%s\t%s", l[1], l[2], r[1], r[2], $1, end }' |
+        sort -t $'\t' -k1,1V -k2,2n -k3,3V -k4,4n >"$work/expected"
+    cmp -s "$work/expected" "$work/clipboard" ||
+        fail "the clipboard differs from ss's table: $(diff <(cat -A "$work/expected") <(cat -A "$work/clipboard") | head)"
+}

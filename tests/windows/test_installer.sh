@@ -27,23 +27,12 @@ wine "$1" /S || fail "the silent install ended with status $?"
 for f in "$folder/korvane-sockview.exe" "$folder/uninstall.exe" "$shortcut"; do [[ -f $f ]] || fail "no $f"; done
 wine reg query "$key" /v UninstallString >/dev/null 2>&1 || fail "no uninstaller registered"
 
-mkdir "$work/bin"
-printf '#!/bin/sh\necho "$*" >>%s/opened\n' "$work" >"$work/bin/xdg-open"
-chmod +x "$work/bin/xdg-open"
+record_opened_pages
 start_program env -u BROWSER PATH="$work/bin:$PATH" wine "$folder/korvane-sockview.exe"
 main=$(window_named "Korvane Sockview - .*")
 type_into "$main" alt+c || fail "no main window took Alt+C"
-# As on Linux: tick the three columns not ticked yet, then go round to "&Copy Now" and press it.
-type_into "$(window_named "Form Copy")" Tab Tab space Tab Tab space Tab space Tab Tab space
 # Wine hands the text to X without the carriage returns.
-copied() { xclip -sel clip -o >"$work/clipboard" 2>/dev/null && [[ -s $work/clipboard ]]; }
-within_10s copied || fail "xclip read nothing from the clipboard"
-ss -Htan4 | awk '{ split($4, l, ":"); split($5, r, ":")
-    if (l[1] !~ /^(0\.0\.0\.0|127\.0\.0\.1)$/ && r[1] !~ /^(192\.168\.1\.1|0\.0\.0\.0)$/)
-        printf "%s\t%s\t%s\t%s\t%s\t\n", l[1], l[2], r[1], r[2], $1 }' |
-    sort -t $'\t' -k1,1V -k2,2n -k3,3V -k4,4n >"$work/expected"
-cmp -s "$work/expected" <(tr -d '\r' <"$work/clipboard") ||
-    fail "the clipboard differs from ss's table: $(diff "$work/expected" "$work/clipboard" | head)"
+copy_every_column_as_ss_lists "\n"
 
 # The message box that says the list was copied is the second window of that caption; its OK
 # button closes it a moment after the key.
@@ -51,15 +40,6 @@ copy_windows() { (($(xdotool search --onlyvisible --name '^Form Copy$' | tee "$w
 within_10s copy_windows 2 || fail "no message box said that the list was copied"
 type_into "$(tail -n 1 "$work/ids")" Return
 within_10s copy_windows 1 || fail "the message box stayed open"
-# The program ends with status 0 after $1, and the maker's page has been opened $2 times.
-ends_opening_page() {
-    within_10s eval '! kill -0 $program_pid 2>/dev/null' || fail "the program still runs after $1"
-    wait "$program_pid" || fail "the program ended with status $? after $1"
-    times=$2
-    opened() { (($(grep -c . "$work/opened") == times)) && ! pgrep -f "$work/bin/xdg-open" >/dev/null; }
-    within_10s opened && [[ $(sort -u "$work/opened") == https://www.korvane.example/sockview ]] ||
-        fail "after $1, expected the maker's page opened $2 times: $(cat "$work/opened" 2>/dev/null)"
-}
 # Wine makes the main window active again only through the window manager.
 xdotool windowactivate --sync "$main" key --delay 40 alt+e
 ends_opening_page Alt+E 1
@@ -70,7 +50,6 @@ xdotool windowactivate --sync "$main" key --delay 40 alt+f
 window_named "Filter List" >/dev/null || fail "Filter List did not open"
 wine taskkill /IM korvane-sockview.exe >/dev/null 2>&1
 ends_opening_page taskkill 2
-program_pid=
 
 wine "$folder/uninstall.exe" /S
 # The uninstaller goes on from a copy of itself; it removes its registration first, the folder

@@ -1,7 +1,6 @@
 // The Windows owner lookup against a stand-in for GetExtendedTcpTable, with real processes:
 // this test program itself and a process id that no process has.
 
-#include <cstring>
 #include <functional>
 #include <stop_token>
 #include <string>
@@ -19,21 +18,13 @@ MIB_TCPROW_OWNER_PID OwnedRow(std::uint16_t localPort, DWORD pid) {
             htonl(0x7F000002),     htons(8080),       pid};
 }
 
-// Fills the table when it fits, else names the size it needs, as the IP Helper call does.
 struct FakeOwnerTable {
     std::vector<MIB_TCPROW_OWNER_PID> rows;
     int calls = 0;
 
     DWORD operator()(PMIB_TCPTABLE_OWNER_PID table, PDWORD size, BOOL) {
         ++calls;
-        const DWORD needed = offsetof(MIB_TCPTABLE_OWNER_PID, table) + rows.size() * sizeof rows[0];
-        if (*size < needed) {
-            *size = needed;
-            return ERROR_INSUFFICIENT_BUFFER;
-        }
-        table->dwNumEntries = rows.size();
-        std::memcpy(table->table, rows.data(), rows.size() * sizeof rows[0]);
-        return NO_ERROR;
+        return FillTable(table, size, rows);
     }
 };
 

@@ -10,10 +10,9 @@
 
 namespace {
 
-// Behaves as the IP Helper call does: fills the table when it fits, else names the size it
-// needs. Before each of the first `growingCalls` calls, `growth` connections open from
-// 127.0.0.3 to 127.0.0.2:8080, from ports that sort before all earlier ones and with junk in the
-// ports' unused halves.
+// Behaves as the IP Helper call does. Before each of the first `growingCalls` calls, `growth`
+// connections open from 127.0.0.3 to 127.0.0.2:8080, from ports that sort before all earlier ones
+// and with junk in the ports' unused halves.
 struct FakeIpHelper {
     int growingCalls = 0, growth = 0;
     std::vector<MIB_TCPROW> rows;
@@ -26,11 +25,7 @@ struct FakeIpHelper {
             std::memcpy(&rows.emplace_back(), row, sizeof row);
         }
         --growingCalls;
-        const ULONG needed = offsetof(MIB_TCPTABLE, table) + rows.size() * sizeof(MIB_TCPROW);
-        if (*size < needed) return *size = needed, ERROR_INSUFFICIENT_BUFFER;
-        table->dwNumEntries = rows.size();
-        std::memcpy(table->table, rows.data(), rows.size() * sizeof(MIB_TCPROW));
-        return NO_ERROR;
+        return FillTable(table, size, rows);
     }
 };
 
