@@ -30,18 +30,17 @@ struct OwnerFacts {
     std::string why;
 };
 
-// What one look at every process found; answers for every connection of one snapshot.
-// Built on a background thread, then only read (OwnerOf must be safe to call from another
-// thread, const).
+// What one look at every process found; answers for every connection of one snapshot. Built on
+// a thread of its own, then only read, from any thread.
 class OwnerLook {
 public:
     virtual ~OwnerLook() = default;
     virtual OwnerFacts OwnerOf(const TcpRow& row) const = 0;
 };
 
-// Takes that one look; runs on a background thread at idle priority; stops early and returns
-// nullptr once `stop` is requested (a newer snapshot discards it). User names are resolved
-// inside.
+// Takes that one look, on the caller's thread, which should run below the window's priority
+// (any helper threads inherit it); stops early and returns nullptr once `stop` is requested (a
+// newer snapshot discards it). User names are resolved inside.
 using OwnerLookup = std::function<std::unique_ptr<const OwnerLook>(std::stop_token stop)>;
 OwnerLookup SystemOwnerLookup();
 

@@ -3,7 +3,7 @@
 # namespace of its own with over two thousand loopback connections, opens each window from the
 # keyboard (and the About window's label with the mouse), and saves one PNG per window. One
 # connection opens after the first snapshot, so that the refreshed list marks it as new, and the
-# mouse rests on it for a picture of its tooltip.
+# mouse rests on it for a picture of its tooltip, which names the two processes that hold it.
 #
 # Needs (Debian packages): xvfb xdotool imagemagick iproute2 python3, fonts-liberation2 (faces
 # with the metrics of Times New Roman and Arial, so texts wrap as designed), and root or user
@@ -41,12 +41,18 @@ start_program "$program"
 main=$(window_named "Korvane Sockview - .*")
 [[ -n $main ]] || fail "the main window did not appear"
 # Its client end is on 127.0.0.1, which the default filters hide: one new row shows, the first
-# in the list, held by the accepting process.
-python3 -c 'import socket, sys, time
+# in the list, held by the accepting process and by a worker it forked, as servers do.
+python3 -c 'import ctypes, os, socket, sys, time
+name = lambda text: ctypes.CDLL(None).prctl(15, text, 0, 0, 0)  # PR_SET_NAME
+name(b"web-server")
 listener = socket.create_server(("127.0.0.2", 7000))
 client = socket.create_connection(("127.0.0.2", 7000), source_address=("127.0.0.1", 0))
 server, _ = listener.accept()
-open(sys.argv[1], "w").close()
+if os.fork() == 0:
+    name(b"web-worker")
+    ctypes.CDLL(None).prctl(1, 9, 0, 0, 0)  # PR_SET_PDEATHSIG: ends with the server
+else:
+    open(sys.argv[1], "w").close()
 time.sleep(120)' "$work/newcomer" &
 holder_pid="$holder_pid $!"
 within_10s test -e "$work/newcomer" || fail "the new connection was not opened"
