@@ -8,14 +8,14 @@ namespace {
 // Faces that Linux lacks and that fontconfig replaces badly, each taken only where it is missing.
 // For the dialog faces its nearest guess is a much wider face that clips the labels; Liberation
 // Sans keeps Arial's metrics, which are close. Impact counts as a "fantasy" face, and the only
-// one installed may be a dingbat face; Liberation Sans fits its texts at least. Without Times New
-// Roman, Windows (Wine) falls back on a sans-serif face too wide for the About texts; Liberation
-// Serif keeps its metrics.
+// one installed may be a dingbat face; Liberation Sans fits its texts at least. Without Arial and
+// Times New Roman, Windows (Wine) falls back on faces of other widths and styles; the Liberation
+// faces keep their metrics.
 void SubstituteMissingFaces() {
     static const bool substituted = [] {
         for (const QString& face :
              {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-              QStringLiteral("Impact")})
+              QStringLiteral("Arial"), QStringLiteral("Impact")})
             QFont::insertSubstitution(face, QStringLiteral("Liberation Sans"));
         QFont::insertSubstitution(QStringLiteral("Times New Roman"),
                                   QStringLiteral("Liberation Serif"));
