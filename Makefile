@@ -8,7 +8,7 @@ QT_MINGW ?= $(HOME)/.cache/korvane-sockview/qt6-mingw-6.4.2
 QT_MINGW_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev qt6-base-dev-tools \
                      xz-utils
 WINDOWS_PACKAGES := $(QT_MINGW_PACKAGES) librsvg2-bin icoutils nsis
-WINDOWS_TEST_PACKAGES := wine wine64 python3 iproute2 xvfb xauth xdotool xclip
+WINDOWS_TEST_PACKAGES := wine wine64 python3 iproute2 xvfb xauth xdotool xclip x11-utils openbox
 PACKAGING_PACKAGES := dpkg-dev file appstream desktop-file-utils
 CHECK_PACKAGES := clang-format git
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
@@ -75,6 +75,8 @@ windows-package: windows
 # the installer's end to end.
 test-windows: windows-package
 	$(call install_missing,$(WINDOWS_TEST_PACKAGES))
+	@# The tests run through Wine only where the build was configured with Wine installed.
+	cmake $(WINDOWS_BUILD) >/dev/null
 	cd $(WINDOWS_BUILD) && xvfb-run -a -s '-screen 0 1024x768x24' ctest --output-on-failure
 
 # The Debian package, in $(BUILD).
