@@ -5,8 +5,8 @@
 
 #include "app/display.h"
 #include "core/tcp_table.h"
+#include "gui/main/frmMain.h"
 #include "kit/real_desktop.h"
-#include "windows/main/frmMain.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 
 #include "bench/connection_farm.h"
 #include "core/tcp_table.h"
-#include "windows/main/frmMain.h"
+#include "gui/main/frmMain.h"
 
 extern char** environ;
 

@@ -7,9 +7,9 @@ std::optional<std::string> ClipboardText(const ChosenColumns& chosen,
     if (std::ranges::none_of(chosen, [](bool isChosen) { return isChosen; })) return std::nullopt;
     std::string text;
     for (const TcpRow& row : rows) {
-        for (std::size_t column = 0; column < kListColumns.size(); ++column) {
+        for (std::size_t column = 0; column < kCellCount; ++column) {
             if (!chosen[column]) continue;
-            text += kListColumns[column].text(row);
+            text += CellText(column, row);
             text += '\t';
         }
         text += "\r\n";

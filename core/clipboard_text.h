@@ -5,10 +5,10 @@
 #include <span>
 #include <string>
 
-#include "core/list_columns.h"
+#include "core/row_text.h"
 
 // Which columns of the connection list go to the clipboard, by column index.
-using ChosenColumns = std::array<bool, kListColumnCount>;
+using ChosenColumns = std::array<bool, kCellCount>;
 
 // The clipboard text of the listed rows: one record per row, in list order, each chosen
 // column's cell text followed by a TAB in ascending column order, then CR LF. Nothing when no

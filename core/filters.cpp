@@ -12,14 +12,14 @@ bool IsAddressKind(FilterKind kind) {
     return kind == FilterKind::LocalAddress || kind == FilterKind::RemoteAddress;
 }
 
-bool AddressListed(const std::vector<std::string>& list, const RawField& address) {
+bool AddressListed(const std::vector<std::string>& list, const Ipv4Address& address) {
     if (list.empty()) return false;
     return std::ranges::find(list, IpText(address)) != list.end();
 }
 
 // Port entries are read as decimal numbers, so "080" and "80.0" match port 80 and "1.5"
 // matches nothing.
-bool PortListed(const std::vector<std::string>& list, const RawField& port) {
+bool PortListed(const std::vector<std::string>& list, const NetworkPort& port) {
     const double number = PortNumber(port);
     return std::ranges::any_of(list, [number](const std::string& entry) {
         double value = 0;

@@ -22,15 +22,15 @@ std::string ErrorText(DWORD error) {
 
 }  // namespace
 
-RawField AddressBytes(const DWORD& address) {
-    RawField bytes;
+Ipv4Address AddressBytes(const DWORD& address) {
+    Ipv4Address bytes;
     std::memcpy(bytes.data(), &address, bytes.size());
     return bytes;
 }
 
-RawField PortBytes(const DWORD& port) {
-    RawField bytes{};
-    std::memcpy(bytes.data(), &port, 2);
+NetworkPort PortBytes(const DWORD& port) {
+    NetworkPort bytes;
+    std::memcpy(bytes.data(), &port, bytes.size());
     return bytes;
 }
 

@@ -48,15 +48,15 @@ auto FilledRows(IpHelperTable& filled, const std::string& name) {
 }
 
 // Fields as they lie: addresses in network order, ports in network order in their first two
-// bytes (the other two may hold anything and are cleared).
-RawField AddressBytes(const DWORD& address);
-RawField PortBytes(const DWORD& port);
+// bytes (the other two may hold anything).
+Ipv4Address AddressBytes(const DWORD& address);
+NetworkPort PortBytes(const DWORD& port);
 
 // A row of either table; both kinds of row begin with the same five fields.
 template <class MibRow>
 TcpRow RowOf(const MibRow& row) {
     TcpRow tcpRow;
-    tcpRow.state = static_cast<std::int32_t>(row.dwState);
+    tcpRow.state = row.dwState <= TcpState::DeleteTcb ? static_cast<std::uint8_t>(row.dwState) : 0;
     tcpRow.localAddress = AddressBytes(row.dwLocalAddr);
     tcpRow.localPort = PortBytes(row.dwLocalPort);
     tcpRow.remoteAddress = AddressBytes(row.dwRemoteAddr);

@@ -25,10 +25,10 @@ using Ipv6Address = std::array<std::uint8_t, 16>;
 // The IPv4 address inside an IPv4-mapped IPv6 address (::ffff:a.b.c.d); nothing otherwise.
 // A listener on [::] takes IPv4 clients, and the kernel lists those connections only among the
 // IPv6 sockets, with both addresses mapped.
-inline std::optional<RawField> MappedIpv4(const Ipv6Address& address) {
+inline std::optional<Ipv4Address> MappedIpv4(const Ipv6Address& address) {
     static constexpr std::uint8_t prefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
     if (std::memcmp(address.data(), prefix, sizeof prefix) != 0) return std::nullopt;
-    return RawField{address[12], address[13], address[14], address[15]};
+    return Ipv4Address{address[12], address[13], address[14], address[15]};
 }
 
 }  // namespace LinuxTcp

@@ -38,8 +38,8 @@ DatagramResult KernelRefused(int negativeErrno) {
     return Failed("netlink error " + std::to_string(negativeErrno));
 }
 
-RawField Port(const __be16& port) {
-    RawField field{};
+NetworkPort Port(const __be16& port) {
+    NetworkPort field;
     std::memcpy(field.data(), &port, sizeof port);  // already in network order
     return field;
 }

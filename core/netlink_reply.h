@@ -34,8 +34,8 @@ DatagramResult ParseInetDiagDatagram(std::span<const std::byte> datagram,
 
 // A listening socket that takes IPv4 clients.
 struct Listener {
-    RawField address;  // 0.0.0.0 for any address
-    RawField port;
+    Ipv4Address address;  // 0.0.0.0 for any address
+    NetworkPort port;
     std::uint32_t inode;
     bool dualStack;  // an IPv6 socket on [::]
 };

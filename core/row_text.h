@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,10 +10,14 @@
 // The texts of a row's fields, for display and for matching.
 
 // Dotted-decimal text of four address bytes in storage order: 192.168.1.10.
-std::string IpText(const RawField& address);
+std::string IpText(const Ipv4Address& address);
 
-// The port held big-endian in the first two bytes; the last two bytes are ignored.
-std::uint16_t PortNumber(const RawField& port);
+std::uint16_t PortNumber(const NetworkPort& port);
 
-// The name of a platform state code (TcpState); "UNDEFINED" for any other value.
-std::string_view StateName(std::int32_t stateCode);
+// The name of a TcpState code; "UNDEFINED" for any other value.
+std::string_view StateName(std::uint8_t stateCode);
+
+// The five cells of a row, in list order: local address, local port, remote address, remote
+// port ("0" for a listening connection) and state name.
+inline constexpr std::size_t kCellCount = 5;
+std::string CellText(std::size_t cell, const TcpRow& row);

@@ -170,7 +170,7 @@ void AddProcess(int proc, std::uint32_t pid, Found& found) {
 }
 
 // The states in which a socket without inode waits in its listener's queue.
-bool WaitsToBeAccepted(std::int32_t state) {
+bool WaitsToBeAccepted(std::uint8_t state) {
     return state == TcpState::SynReceived || state == TcpState::Established ||
            state == TcpState::CloseWait;
 }
@@ -259,8 +259,8 @@ private:
     std::vector<std::uint32_t> ListenersOf(const TcpRow& row) const {
         std::vector<std::uint32_t> inodes;
         for (const auto& [address, dualStack] :
-             {std::pair(row.localAddress, false), std::pair(RawField{}, false),
-              std::pair(RawField{}, true)}) {
+             {std::pair(row.localAddress, false), std::pair(Ipv4Address{}, false),
+              std::pair(Ipv4Address{}, true)}) {
             const auto key = std::tuple(row.localPort[0], row.localPort[1], address, dualStack);
             for (auto listener = std::ranges::lower_bound(listeners_, key, {}, ListenerKey);
                  listener != listeners_.end() && ListenerKey(*listener) == key; ++listener)

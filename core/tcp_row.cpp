@@ -4,7 +4,7 @@
 #include <tuple>
 #include <utility>
 
-std::int32_t StateCodeFromLinux(unsigned linuxState) {
+std::uint8_t StateCodeFromLinux(unsigned linuxState) {
     switch (linuxState) {
         case 1: return TcpState::Established;
         case 2: return TcpState::SynSent;
@@ -22,27 +22,24 @@ std::int32_t StateCodeFromLinux(unsigned linuxState) {
     }
 }
 
-RawField AddressField(std::uint32_t hostOrderAddress) {
+Ipv4Address AddressField(std::uint32_t hostOrderAddress) {
     return {static_cast<std::uint8_t>(hostOrderAddress >> 24),
             static_cast<std::uint8_t>(hostOrderAddress >> 16),
             static_cast<std::uint8_t>(hostOrderAddress >> 8),
             static_cast<std::uint8_t>(hostOrderAddress)};
 }
 
-RawField PortField(std::uint16_t port) {
-    return {static_cast<std::uint8_t>(port >> 8), static_cast<std::uint8_t>(port), 0, 0};
+NetworkPort PortField(std::uint16_t port) {
+    return {static_cast<std::uint8_t>(port >> 8), static_cast<std::uint8_t>(port)};
 }
 
 ConnectionFields FieldsOf(const TcpRow& r) {
-    return {r.localAddress,
-            {r.localPort[0], r.localPort[1]},
-            r.remoteAddress,
-            {r.remotePort[0], r.remotePort[1]}};
+    return {r.localAddress, r.localPort, r.remoteAddress, r.remotePort};
 }
 
 ConnectionKey KeyOf(const TcpRow& row) { return {FieldsOf(row), row.inode}; }
 
-bool PlatformOrder(const TcpRow& a, const TcpRow& b) { return FieldsOf(a) < FieldsOf(b); }
+bool TableOrder(const TcpRow& a, const TcpRow& b) { return FieldsOf(a) < FieldsOf(b); }
 
 bool SameConnection(const TcpRow& a, const TcpRow& b) { return FieldsOf(a) == FieldsOf(b); }
 
@@ -95,15 +92,15 @@ void RadixSort(std::vector<TcpRow>& rows) {
 constexpr std::size_t RadixSortFrom = 2048;
 }  // namespace
 
-void SortIntoPlatformOrder(std::vector<TcpRow>& rows) {
+void SortIntoTableOrder(std::vector<TcpRow>& rows) {
     if (rows.size() < RadixSortFrom)
-        std::stable_sort(rows.begin(), rows.end(), PlatformOrder);
+        std::stable_sort(rows.begin(), rows.end(), TableOrder);
     else
         RadixSort(rows);
 }
 
 void SortAndDropSocketsListedTwice(std::vector<TcpRow>& rows) {
-    SortIntoPlatformOrder(rows);
+    SortIntoTableOrder(rows);
     // Rows of one socket share its fields. Runs of equal fields are rare and short; a repeat need
     // not sit next to its first listing, so each run is put in inode order first.
     const auto bySocket = [](const TcpRow& a, const TcpRow& b) {

@@ -6,17 +6,18 @@
 #include <string>
 #include <vector>
 
-// Four raw bytes exactly as the platform lays them out: an address in network order, or a port
-// whose first two bytes are the port in network order and whose last two are never read.
-using RawField = std::array<std::uint8_t, 4>;
+// An IPv4 address as its four octets, first octet first (network order), and a port as its two
+// bytes, most significant first: compared byte by byte, both order as the numbers they encode.
+using Ipv4Address = std::array<std::uint8_t, 4>;
+using NetworkPort = std::array<std::uint8_t, 2>;
 
 // One connection: its state, its two ends, and the socket that holds it.
 struct TcpRow {
-    std::int32_t state = 0;  // platform state code, 1 to 12; 0 when unknown
-    RawField localAddress{};
-    RawField localPort{};
-    RawField remoteAddress{};
-    RawField remotePort{};
+    std::uint8_t state = 0;  // a TcpState code, 1 to 12; 0 when unknown
+    Ipv4Address localAddress{};
+    NetworkPort localPort{};
+    Ipv4Address remoteAddress{};
+    NetworkPort remotePort{};
     // Who holds the socket, where the table tells it (Linux); no part of the connection's
     // identity. The inode is 0 when no process holds the socket: it is closing (or still
     // waits in its listener's queue to be accepted).
@@ -26,14 +27,12 @@ struct TcpRow {
     bool operator==(const TcpRow&) const = default;
 };
 
-// What names a connection: its four address and port fields, ordered as the platform sorts
-// (bytes in storage order compare as the unsigned numbers they encode; a port's last two bytes
-// never count).
+// What names a connection: its four address and port fields, in table order.
 struct ConnectionFields {
-    RawField localAddress;
-    std::array<std::uint8_t, 2> localPort;
-    RawField remoteAddress;
-    std::array<std::uint8_t, 2> remotePort;
+    Ipv4Address localAddress;
+    NetworkPort localPort;
+    Ipv4Address remoteAddress;
+    NetworkPort remotePort;
 
     auto operator<=>(const ConnectionFields&) const = default;
 };
@@ -55,39 +54,40 @@ struct TcpTable {
     bool readable() const { return failure.empty(); }
 };
 
-// Platform state codes.
+// The state codes, in Windows' numbering (MIB_TCP_STATE), which the Linux table is mapped onto.
 namespace TcpState {
-inline constexpr std::int32_t Closed = 1, Listen = 2, SynSent = 3, SynReceived = 4, Established = 5,
+inline constexpr std::uint8_t Closed = 1, Listen = 2, SynSent = 3, SynReceived = 4, Established = 5,
                               FinWait1 = 6, FinWait2 = 7, CloseWait = 8, Closing = 9, LastAck = 10,
                               TimeWait = 11, DeleteTcb = 12;
 }
 
-// The platform state code of a Linux TCP state number (include/net/tcp_states.h); 0 for any
-// state the platform has no code for.
-std::int32_t StateCodeFromLinux(unsigned linuxState);
+// The TcpState code of a Linux TCP state number (include/net/tcp_states.h); 0 for any state
+// without one.
+std::uint8_t StateCodeFromLinux(unsigned linuxState);
 
 // Field builders from host-order numbers; the address's most significant byte is its first octet.
-RawField AddressField(std::uint32_t hostOrderAddress);
-RawField PortField(std::uint16_t port);
+Ipv4Address AddressField(std::uint32_t hostOrderAddress);
+NetworkPort PortField(std::uint16_t port);
 
-// True when a sorts before b in the platform's order: local address, local port, remote
-// address, remote port, each ascending as an unsigned number.
-bool PlatformOrder(const TcpRow& a, const TcpRow& b);
+// True when a sorts before b in table order, the order in which Windows' GetTcpTable lists
+// connections and the Linux table is put: local address, local port, remote address, remote
+// port, each ascending as an unsigned number.
+bool TableOrder(const TcpRow& a, const TcpRow& b);
 
 // True when the two rows name the same connection (the same four address and port fields).
 bool SameConnection(const TcpRow& a, const TcpRow& b);
 
 // For each row of `current`, whether its connection is new: its four fields are absent from
 // `previous`, or were held there only by other sockets (both inodes known and different). Both
-// are in the platform's order, so one pass over each finds them.
+// are in table order, so one pass over each finds them.
 std::vector<bool> NewConnections(const std::vector<ConnectionKey>& previous,
                                  const std::vector<TcpRow>& current);
 
-// Sorts rows into the platform's order, keeping every row: for a table that lists each socket
+// Sorts rows into table order, keeping every row: for a table that lists each socket
 // once.
-void SortIntoPlatformOrder(std::vector<TcpRow>& rows);
+void SortIntoTableOrder(std::vector<TcpRow>& rows);
 
-// Sorts rows into the platform's order and drops the repeats of a socket that a dump listed
+// Sorts rows into table order and drops the repeats of a socket that a dump listed
 // twice: the same fields and inode, or for a socket without inode the same row. Two sockets on
 // the same fields (listeners sharing a port) stay two rows.
 void SortAndDropSocketsListedTwice(std::vector<TcpRow>& rows);

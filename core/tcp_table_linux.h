@@ -6,7 +6,7 @@
 #include "core/netlink_reply.h"
 #include "core/tcp_row.h"
 
-// The two Linux sources of the connection table, each sorted into the platform's order.
+// The two Linux sources of the connection table, each sorted into table order.
 // GetTcpTable uses the first and falls back on the second.
 
 // From inet_diag dumps of the IPv4 and IPv6 TCP sockets.

@@ -13,7 +13,7 @@ TcpTable ReadTcpTableFrom(const TcpTableCall& call) {
     TcpTable table;
     table.rows.reserve(rows.size());
     for (const MIB_TCPROW& row : rows) table.rows.push_back(RowOf(row));
-    SortIntoPlatformOrder(table.rows);
+    SortIntoTableOrder(table.rows);
     return table;
 }
 

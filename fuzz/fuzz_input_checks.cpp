@@ -11,7 +11,7 @@ namespace {
 
 void CheckAddress(std::string_view value) {
     if (AddressRefusal(value)) return;
-    RawField address{};
+    Ipv4Address address{};
     std::size_t part = 0;
     unsigned number = 0;
     for (const char c : value) {

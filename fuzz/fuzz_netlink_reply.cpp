@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A datagram cannot hold more sockets than messages of the smallest socket size fit in it.
     if (rows.size() > datagram.size() / 16) __builtin_trap();
     for (const TcpRow& row : rows) {
-        if (row.state < 0 || row.state > TcpState::DeleteTcb) __builtin_trap();
+        if (row.state > TcpState::DeleteTcb) __builtin_trap();
         if (row.localPort[2] != 0 || row.localPort[3] != 0) __builtin_trap();
     }
     // The same datagram read as a dump of listeners, with their attributes.

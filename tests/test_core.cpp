@@ -23,7 +23,7 @@
 #include "core/tcp_table.h"
 #include "core/tcp_table_linux.h"
 #include "tests/support/network_namespace.h"
-#include "tests/support/recording_desktop.h"
+#include "tests/support/rows.h"
 #include "tests/support/ss_listing.h"
 
 Q_DECLARE_METATYPE(std::vector<TcpRow>)

@@ -3,13 +3,13 @@
 #include <memory>
 #include <vector>
 
-#include "core/display_choice.h"
-#include "windows/about/frmAbout.h"
-#include "windows/about/frmAboutProgrammer.h"
-#include "windows/copy/frmCopy.h"
-#include "windows/filters/frmAddNew.h"
-#include "windows/filters/frmFilter.h"
-#include "windows/main/frmMain.h"
+#include "gui/about/frmAbout.h"
+#include "gui/about/frmAboutProgrammer.h"
+#include "gui/copy/frmCopy.h"
+#include "gui/filters/frmAddNew.h"
+#include "gui/filters/frmFilter.h"
+#include "gui/main/frmMain.h"
+#include "kit/display_choice.h"
 
 // What the program needs from a real desktop: every label readable in its box with the fonts the
 // package pulls in, and the window system it asks Qt for.

@@ -16,7 +16,7 @@
 #include "core/socket_owner.h"
 #include "core/tcp_table.h"
 #include "tests/support/network_namespace.h"
-#include "tests/support/recording_desktop.h"
+#include "tests/support/rows.h"
 
 Q_DECLARE_METATYPE(std::vector<TcpRow>)
 
@@ -134,7 +134,7 @@ private slots:
         for (const int n : {2, 4, 5, 6, 7, 8, 9, 10, 12}) {
             QString text = QString::number(n);
             for (std::size_t i = 0; i < table.rows.size(); ++i) {
-                if (table.rows[i].localAddress != RawField{127, 0, 0, std::uint8_t(n)}) continue;
+                if (table.rows[i].localAddress != Ipv4Address{127, 0, 0, std::uint8_t(n)}) continue;
                 text += ' ' + (n == 6 ? AskedAsNobody(table.rows[i])
                                       : QString::fromStdString(
                                             OwnerText(look.get(), table.rows[i], isNew[i])));
@@ -165,12 +165,12 @@ private slots:
     void repeatsOfOneSocketAreDropped_data() {
         QTest::addColumn<std::vector<TcpRow>>("rows");
         QTest::addColumn<QString>("kept");
-        const auto socket = [](std::int32_t state, std::uint32_t inode) {
+        const auto socket = [](std::uint8_t state, std::uint32_t inode) {
             TcpRow row = Row(state, "127.0.0.2", 80, "0.0.0.0", 0);
             row.inode = inode;
             return row;
         };
-        const std::int32_t listen = TcpState::Listen, established = TcpState::Established;
+        const std::uint8_t listen = TcpState::Listen, established = TcpState::Established;
         QTest::newRow("listeners on one port, a repeat apart from its first")
             << std::vector{socket(listen, 7), socket(listen, 8), socket(listen, 7)} << "7 8";
         // The socket changed state while the dump went on.

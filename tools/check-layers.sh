@@ -2,7 +2,7 @@
 # Fails when a file of the program includes one of the project's headers without naming its
 # folder, or from a layer above its own (or from a sibling folder of its own layer), or when the
 # core includes Qt. Layers, lowest first:
-#   0 core/   1 kit/   2 windows/about, windows/copy, windows/filters   3 windows/main   4 app/
+#   0 core/   1 kit/   2 gui/about, gui/copy, gui/filters   3 gui/main   4 app/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,13 +10,13 @@ layer_of() {
     case "$1" in
         core) echo 0 ;;
         kit) echo 1 ;;
-        windows/about | windows/copy | windows/filters) echo 2 ;;
-        windows/main) echo 3 ;;
+        gui/about | gui/copy | gui/filters) echo 2 ;;
+        gui/main) echo 3 ;;
         app) echo 4 ;;
         *) echo "" ;;
     esac
 }
-folders="core kit windows/about windows/copy windows/filters windows/main app"
+folders="core kit gui/about gui/copy gui/filters gui/main app"
 
 status=0
 for folder in $folders; do

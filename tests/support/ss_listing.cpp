@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "core/row_text.h"
-#include "tests/support/recording_desktop.h"
+#include "tests/support/rows.h"
 
 std::string RunSs(const char* options) {
     FILE* pipe = popen((std::string("ss -H ") + options + " 2>/dev/null").c_str(), "r");
@@ -21,7 +21,7 @@ std::vector<TcpRow> RowsFromSsListing(std::string_view listing) {
     // State, both queues, then the two ends; a line with an end that is not IPv4 does not match.
     static const std::regex kLine(R"(\s*(\S+)\s+\d+\s+\d+\s+(?:\[::ffff:)?([\d.]+)\]?:(\d+|\*))"
                                   R"(\s+(?:\[::ffff:)?([\d.]+)\]?:(\d+|\*)\s*)");
-    // ss's state names at the index of their platform state code.
+    // ss's state names at the index of their state code.
     static constexpr std::string_view kSsStates[] = {
         "",           "UNCONN",     "LISTEN",     "SYN-SENT", "SYN-RECV", "ESTAB",
         "FIN-WAIT-1", "FIN-WAIT-2", "CLOSE-WAIT", "CLOSING",  "LAST-ACK", "TIME-WAIT"};
@@ -33,10 +33,12 @@ std::vector<TcpRow> RowsFromSsListing(std::string_view listing) {
     for (std::string line; std::getline(lines, line);) {
         if (!std::regex_match(line, field, kLine)) continue;
         const auto state = std::ranges::find(kSsStates, field.str(1));
-        rows.push_back(Row(state == std::end(kSsStates) ? 0 : int(state - std::begin(kSsStates)),
+        rows.push_back(Row(state == std::end(kSsStates)
+                               ? 0
+                               : static_cast<std::uint8_t>(state - std::begin(kSsStates)),
                            field.str(2).c_str(), port(3), field.str(4).c_str(), port(5)));
     }
-    // The platform's order, found apart from the program's own sort: the fields' bytes as they lie.
+    // Table order, found apart from the program's own sort: the fields' bytes as they lie.
     std::ranges::sort(rows, {}, [](const TcpRow& r) {
         return std::tie(r.localAddress, r.localPort, r.remoteAddress, r.remotePort);
     });

@@ -13,7 +13,7 @@
 std::string RunSs(const char* options);
 
 // The rows of an `ss -tan` style listing whose two addresses are IPv4, written plainly or
-// IPv4-mapped ([::ffff:127.0.0.2]:8443), in the platform's order. A state name ss has no
+// IPv4-mapped ([::ffff:127.0.0.2]:8443), in table order. A state name ss has no
 // business printing gives state 0, so that a comparison shows it.
 std::vector<TcpRow> RowsFromSsListing(std::string_view listing);
 

@@ -34,7 +34,7 @@ struct FakeIpHelper {
 int main() {
     // A table that grows between the calls, to more than 101 rows, is read whole.
     const TcpTable grown = ReadTcpTableFrom(FakeIpHelper{.growingCalls = 2, .growth = 60});
-    CHECK(grown.rows.size() == 120 && std::ranges::is_sorted(grown.rows, PlatformOrder));
+    CHECK(grown.rows.size() == 120 && std::ranges::is_sorted(grown.rows, TableOrder));
     const TcpRow& first = grown.rows.at(0);
     CHECK(first.state == 5 && IpText(first.localAddress) == "127.0.0.3" &&
           PortNumber(first.localPort) == 60040 && IpText(first.remoteAddress) == "127.0.0.2" &&

@@ -5,13 +5,13 @@
 
 #include "core/refresh.h"
 #include "core/tcp_table.h"
+#include "gui/about/frmAbout.h"
+#include "gui/about/frmAboutProgrammer.h"
+#include "gui/copy/frmCopy.h"
+#include "gui/filters/frmFilter.h"
+#include "gui/main/connection_model.h"
 #include "kit/close_requests.h"
 #include "kit/owned_window.h"
-#include "windows/about/frmAbout.h"
-#include "windows/about/frmAboutProgrammer.h"
-#include "windows/copy/frmCopy.h"
-#include "windows/filters/frmFilter.h"
-#include "windows/main/connection_model.h"
 
 class QAbstractButton;
 class QLabel;

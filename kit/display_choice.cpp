@@ -1,4 +1,4 @@
-#include "core/display_choice.h"
+#include "kit/display_choice.h"
 
 DisplayChoice ChooseDisplay(const OfferedDisplays& offered) {
     if (offered.platformSet) return DisplayChoice::AsGiven;

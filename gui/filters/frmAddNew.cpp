@@ -1,4 +1,4 @@
-#include "windows/filters/frmAddNew.h"
+#include "gui/filters/frmAddNew.h"
 
 #include <QAbstractButton>
 #include <QApplication>

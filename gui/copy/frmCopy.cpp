@@ -1,4 +1,4 @@
-#include "windows/copy/frmCopy.h"
+#include "gui/copy/frmCopy.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

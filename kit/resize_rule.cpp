@@ -1,4 +1,4 @@
-#include "core/resize_rule.h"
+#include "kit/resize_rule.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "windows/about/clicks.h"
+#include "gui/about/clicks.h"
 
 #include <QMouseEvent>
 #include <QWidget>

@@ -1,9 +1,9 @@
-#include "windows/main/connection_model.h"
+#include "gui/main/connection_model.h"
 
 #include <QTextDocument>
 #include <QThread>
 
-#include "core/list_columns.h"
+#include "kit/list_columns.h"
 
 namespace {
 
@@ -88,7 +88,9 @@ QVariant ConnectionModel::data(const QModelIndex& index, int role) const {
     const auto row = static_cast<std::size_t>(index.row());
     switch (role) {
         case Qt::DisplayRole:
-        case Qt::AccessibleTextRole: return QString::fromStdString(column.text(rows_[row]));
+        case Qt::AccessibleTextRole:
+            return QString::fromStdString(
+                CellText(static_cast<std::size_t>(index.column()), rows_[row]));
         case Qt::TextAlignmentRole: return Alignment(column);
         case Qt::ToolTipRole:
         case Qt::AccessibleDescriptionRole: {

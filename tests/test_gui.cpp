@@ -17,8 +17,9 @@
 
 #include "core/filters.h"
 #include "core/maker.h"
+#include "gui/main/frmMain.h"
 #include "tests/support/recording_desktop.h"
-#include "windows/main/frmMain.h"
+#include "tests/support/rows.h"
 
 using enum MessageIcon;
 
@@ -42,7 +43,7 @@ Window* Opened(QAbstractButton* button) {
 
 }  // namespace
 
-class TestWindows : public QObject {
+class TestGui : public QObject {
     Q_OBJECT
     RecordingDesktop desktop;
     TcpTable table;
@@ -229,5 +230,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestWindows)
-#include "test_windows.moc"
+QTEST_MAIN(TestGui)
+#include "test_gui.moc"

@@ -1,4 +1,4 @@
-#include "windows/about/frmAbout.h"
+#include "gui/about/frmAbout.h"
 
 #include <QHideEvent>
 #include <QKeyEvent>
@@ -6,11 +6,11 @@
 #include <QPainter>
 
 #include "core/maker.h"
-#include "core/version_line.h"
+#include "gui/about/clicks.h"
 #include "kit/design.h"
 #include "kit/desktop.h"
 #include "kit/fixed_window.h"
-#include "windows/about/clicks.h"
+#include "kit/version_line.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
-#include "windows/about/frmAboutProgrammer.h"
+#include "gui/about/frmAboutProgrammer.h"
 
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QLabel>
 #include <QPainter>
 
+#include "gui/about/clicks.h"
 #include "kit/design.h"
 #include "kit/fixed_window.h"
 #include "kit/window_placement.h"
-#include "windows/about/clicks.h"
 
 namespace {
 

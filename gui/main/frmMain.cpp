@@ -1,4 +1,4 @@
-#include "windows/main/frmMain.h"
+#include "gui/main/frmMain.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -14,9 +14,9 @@
 
 #include "core/maker.h"
 #include "core/refresh.h"
-#include "core/resize_rule.h"
 #include "kit/design.h"
 #include "kit/desktop.h"
+#include "kit/resize_rule.h"
 #include "kit/window_placement.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "core/filters.h"
+#include "gui/filters/frmAddNew.h"
 #include "kit/owned_window.h"
 #include "kit/window_placement.h"
-#include "windows/filters/frmAddNew.h"
 
 class QAbstractButton;
 class QListWidget;

@@ -1,4 +1,4 @@
-#include "windows/filters/frmFilter.h"
+#include "gui/filters/frmFilter.h"
 
 #include <QAbstractButton>
 #include <QListWidget>

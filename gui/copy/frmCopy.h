@@ -4,7 +4,7 @@
 #include <array>
 #include <vector>
 
-#include "core/list_columns.h"
+#include "kit/list_columns.h"
 
 class QAbstractButton;
 class QCheckBox;

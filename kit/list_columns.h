@@ -1,0 +1,27 @@
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "core/row_text.h"
+
+// How the connection list shows the five cells of a row: the header word, what the copy window
+// calls the column, and the cells' alignment. The list and the copy window read them from here.
+
+enum class CellAlignment { Left, Centre };
+
+struct ListColumn {
+    std::string_view header;
+    std::string_view copyChoice;
+    CellAlignment alignment;
+};
+
+inline constexpr int kListColumnCount = static_cast<int>(kCellCount);
+
+inline constexpr std::array<ListColumn, kCellCount> kListColumns = {{
+    {"Local IP", "Local IP", CellAlignment::Left},
+    {"Local Port", "Local Port", CellAlignment::Centre},
+    {"Remote IP", "Remote IP", CellAlignment::Centre},
+    {"Remote Port", "Remote Port", CellAlignment::Centre},
+    {"Status", "State", CellAlignment::Centre},
+}};

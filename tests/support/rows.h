@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdio>
+
+#include "core/tcp_row.h"
+
+inline Ipv4Address Address(const char* dotted) {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    std::sscanf(dotted, "%u.%u.%u.%u", &a, &b, &c, &d);
+    return AddressField(a << 24 | b << 16 | c << 8 | d);
+}
+
+// A row from readable parts: Row(5, "10.0.0.5", 443, "10.0.0.9", 51000).
+inline TcpRow Row(std::uint8_t state, const char* localAddress, std::uint16_t localPort,
+                  const char* remoteAddress, std::uint16_t remotePort) {
+    return {state, Address(localAddress), PortField(localPort), Address(remoteAddress),
+            PortField(remotePort)};
+}
