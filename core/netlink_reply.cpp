@@ -64,7 +64,7 @@ bool AppendSocket(std::span<const std::byte> payload, std::uint8_t family,
     row.state = StateCodeFromLinux(socket.idiag_state);
     row.localPort = Port(socket.id.idiag_sport);
     row.remotePort = Port(socket.id.idiag_dport);
-    row.inode = socket.idiag_inode;
+    row.socket = socket.idiag_inode;
     row.uid = socket.idiag_uid;
     if (family == AF_INET) {
         std::copy_n(local.begin(), 4, row.localAddress.begin());

@@ -124,7 +124,7 @@ void ParseLine(std::string_view text, ProcTcpFile file, std::vector<TcpRow>& row
     row.state = StateCodeFromLinux(*state);
     row.localPort = PortField(local->port);
     row.remotePort = PortField(remote->port);
-    row.inode = *inode;
+    row.socket = *inode;
     row.uid = *uid;
     if (file == ProcTcpFile::Tcp) {
         std::memcpy(row.localAddress.data(), local->address.data(), 4);

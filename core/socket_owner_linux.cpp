@@ -234,14 +234,14 @@ public:
     OwnerFacts OwnerOf(const TcpRow& row) const override {
         if (!failure_.empty()) return {Kind::Unknown, {}, {}, failure_};
         std::vector<std::uint32_t> pids;
-        if (row.inode == 0) {
+        if (row.socket == 0) {
             if (!WaitsToBeAccepted(row.state)) return {Kind::Closing, {}, {}, {}};
             for (const std::uint32_t inode : ListenersOf(row)) AddHolders(inode, pids);
             std::ranges::sort(pids);
             pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
             return Facts(Kind::Queued, pids);
         }
-        AddHolders(row.inode, pids);
+        AddHolders(row.socket, pids);
         if (!pids.empty()) return Facts(Kind::Held, pids);
         if (refused_) return {Kind::Hidden, {}, {User(row.uid)}, {}};
         return {Kind::Closed, {}, {}, {}};

@@ -37,7 +37,7 @@ ConnectionFields FieldsOf(const TcpRow& r) {
     return {r.localAddress, r.localPort, r.remoteAddress, r.remotePort};
 }
 
-ConnectionKey KeyOf(const TcpRow& row) { return {FieldsOf(row), row.inode}; }
+ConnectionKey KeyOf(const TcpRow& row) { return {FieldsOf(row), row.socket}; }
 
 bool TableOrder(const TcpRow& a, const TcpRow& b) { return FieldsOf(a) < FieldsOf(b); }
 
@@ -54,7 +54,7 @@ std::vector<bool> NewConnections(const std::vector<ConnectionKey>& previous,
         // any of them may be its socket.
         bool seen = false;
         for (auto same = old; !seen && same != previous.end() && same->fields == fields; ++same)
-            seen = same->inode == 0 || current[i].inode == 0 || same->inode == current[i].inode;
+            seen = same->socket == 0 || current[i].socket == 0 || same->socket == current[i].socket;
         isNew[i] = !seen;
     }
     return isNew;
@@ -102,12 +102,12 @@ void SortIntoTableOrder(std::vector<TcpRow>& rows) {
 void SortAndDropSocketsListedTwice(std::vector<TcpRow>& rows) {
     SortIntoTableOrder(rows);
     // Rows of one socket share its fields. Runs of equal fields are rare and short; a repeat need
-    // not sit next to its first listing, so each run is put in inode order first.
+    // not sit next to its first listing, so each run is put in socket order first.
     const auto bySocket = [](const TcpRow& a, const TcpRow& b) {
-        return std::tie(a.inode, a.state, a.uid) < std::tie(b.inode, b.state, b.uid);
+        return std::tie(a.socket, a.state, a.uid) < std::tie(b.socket, b.state, b.uid);
     };
     const auto sameSocket = [](const TcpRow& a, const TcpRow& b) {
-        return SameConnection(a, b) && (a.inode != 0 ? a.inode == b.inode : a == b);
+        return SameConnection(a, b) && (a.socket != 0 ? a.socket == b.socket : a == b);
     };
     const auto first = std::adjacent_find(rows.begin(), rows.end(), SameConnection);
     for (auto run = first; run != rows.end();) {

@@ -18,10 +18,11 @@ struct TcpRow {
     NetworkPort localPort{};
     Ipv4Address remoteAddress{};
     NetworkPort remotePort{};
-    // Who holds the socket, where the table tells it (Linux); no part of the connection's
-    // identity. The inode is 0 when no process holds the socket: it is closing (or still
-    // waits in its listener's queue to be accepted).
-    std::uint32_t inode = 0;
+    // Which socket holds the connection, and so who holds it; no part of the connection's
+    // identity. Linux: the socket's inode, and `uid` its user. Windows, where a socket has no
+    // number of its own: the owning process's ID. 0 when no process holds the socket: it is
+    // closing (or still waits in its listener's queue to be accepted).
+    std::uint32_t socket = 0;
     std::uint32_t uid = 0;
 
     bool operator==(const TcpRow&) const = default;
@@ -40,7 +41,7 @@ struct ConnectionFields {
 // What one refresh keeps of each row for the next: its fields and its socket, 16 bytes.
 struct ConnectionKey {
     ConnectionFields fields;
-    std::uint32_t inode;
+    std::uint32_t socket;
 };
 
 ConnectionFields FieldsOf(const TcpRow& row);
@@ -78,7 +79,7 @@ bool TableOrder(const TcpRow& a, const TcpRow& b);
 bool SameConnection(const TcpRow& a, const TcpRow& b);
 
 // For each row of `current`, whether its connection is new: its four fields are absent from
-// `previous`, or were held there only by other sockets (both inodes known and different). Both
+// `previous`, or were held there only by other sockets (both sockets known and different). Both
 // are in table order, so one pass over each finds them.
 std::vector<bool> NewConnections(const std::vector<ConnectionKey>& previous,
                                  const std::vector<TcpRow>& current);
@@ -88,6 +89,6 @@ std::vector<bool> NewConnections(const std::vector<ConnectionKey>& previous,
 void SortIntoTableOrder(std::vector<TcpRow>& rows);
 
 // Sorts rows into table order and drops the repeats of a socket that a dump listed
-// twice: the same fields and inode, or for a socket without inode the same row. Two sockets on
+// twice: the same fields and socket, or for a row without socket the same row. Two sockets on
 // the same fields (listeners sharing a port) stay two rows.
 void SortAndDropSocketsListedTwice(std::vector<TcpRow>& rows);

@@ -167,7 +167,7 @@ private slots:
         QTest::addColumn<QString>("kept");
         const auto socket = [](std::uint8_t state, std::uint32_t inode) {
             TcpRow row = Row(state, "127.0.0.2", 80, "0.0.0.0", 0);
-            row.inode = inode;
+            row.socket = inode;
             return row;
         };
         const std::uint8_t listen = TcpState::Listen, established = TcpState::Established;
@@ -181,7 +181,7 @@ private slots:
         QFETCH(std::vector<TcpRow>, rows);
         SortAndDropSocketsListedTwice(rows);
         QStringList kept;
-        for (const TcpRow& row : rows) kept << QString::number(row.inode);
+        for (const TcpRow& row : rows) kept << QString::number(row.socket);
         QTEST(kept.join(' '), "kept");
     }
 };
