@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Qt 6.4.2 for 64-bit Windows (MinGW-w64, posix threads): Core, Gui, Widgets, Test and the
-# windows platform plugin, shared and release, cross-built from Debian's own qt6-base source.
-# Does nothing when PREFIX already holds a complete build; with QT_MINGW_ARCHIVE set, unpacks
-# that prebuilt archive of this same recipe instead of building.
-# Usage: build-qt-mingw.sh [PREFIX]   (default ~/.cache/korvane-sockview/qt6-mingw-6.4.2)
+# Qt for 64-bit Windows (MinGW-w64, posix threads), of the version in tools/qt-mingw-version:
+# Core, Gui, Widgets, Test and the windows platform plugin, shared and release, cross-built from
+# Debian's own qt6-base source. Does nothing when PREFIX already holds a complete build; with
+# QT_MINGW_ARCHIVE set, unpacks that prebuilt archive of this same recipe instead of building.
+# Usage: build-qt-mingw.sh [PREFIX]   (default ~/.cache/korvane-sockview/qt6-mingw-VERSION)
 # Needs g++-mingw-w64-x86-64-posix, cmake, ninja-build, xz-utils and the host Qt of the same
 # version (qt6-base-dev, qt6-base-dev-tools); `make qt-mingw` installs them.
 set -euo pipefail
 
-version=6.4.2
+version=$(cat "$(dirname "$0")/qt-mingw-version")
 prefix=${1:-${QT_MINGW_PREFIX:-$HOME/.cache/korvane-sockview/qt6-mingw-$version}}
 stamp=$prefix/complete-$version
 triple=x86_64-w64-mingw32
