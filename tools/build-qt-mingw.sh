@@ -28,10 +28,16 @@ fi
 if [[ -n ${QT_MINGW_ARCHIVE:-} ]]; then
     [[ -f $QT_MINGW_ARCHIVE ]] || die "no archive $QT_MINGW_ARCHIVE"
 else
-    # The host tools (moc, rcc, uic) come from Debian's Linux Qt, which must be the same version.
+    # The host tools (moc, rcc, uic) come from the distribution's Linux Qt, which must be the
+    # same version, and the source from that release: only Debian 12's qt6-base is that version.
+    [[ -f /etc/os-release ]] && source /etc/os-release
+    only_bookworm="building Qt for MinGW from source needs Debian 12 (bookworm), whose qt6-base \
+is $version; this is ${PRETTY_NAME:-an unknown system}. Set QT_MINGW_ARCHIVE to a prebuilt \
+archive instead."
+    [[ ${ID:-} == debian ]] || die "$only_bookworm"
     host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools 2>/dev/null) ||
         die "the host Qt tools are missing (qt6-base-dev-tools)"
-    [[ $host_version == "$version"+* ]] || die "the host Qt is $host_version, $version is needed"
+    [[ $host_version == "$version"+* ]] || die "$only_bookworm (Its host Qt is $host_version.)"
 fi
 
 # A mistyped prefix must not cost a user's folder: only an earlier run's leftover is cleared.
@@ -61,7 +67,7 @@ started=$(date +%s)
 # may have no deb-src line, and is left as it is.
 mirror=$(awk '/^URIs:/ { print $2; exit }' /etc/apt/sources.list.d/debian.sources 2>/dev/null ||
     true)
-echo "deb-src ${mirror:-http://deb.debian.org/debian} bookworm main" >sources.list
+echo "deb-src ${mirror:-http://deb.debian.org/debian} $VERSION_CODENAME main" >sources.list
 mkdir -p lists/partial
 apt_private=(apt-get -q -o Dir::Etc::sourcelist="$work/sources.list" -o Dir::Etc::sourceparts=-
     -o Dir::State::Lists="$work/lists")
