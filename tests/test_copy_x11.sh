@@ -6,7 +6,6 @@
 # window a close request, which ends the program and opens the maker's page once through the
 # desktop's URL handler (xdg-open, here a recorder).
 # Usage: test_copy_x11.sh PROGRAM CONNECTION_HOLDER
-set -u
 source "$(dirname "$0")/support/x11_session.sh"
 require_tools Xvfb openbox wmctrl xdotool xclip unshare ip ss python3
 reexec_in_own_network_namespace "$@"
@@ -24,6 +23,7 @@ copy_every_column_as_ss_lists "\r\n"
 
 DISPLAY=$display xdotool key Return  # the message box that says the list was copied
 type_into "$main" alt+f
-window_named "Filter List" >/dev/null && DISPLAY=$display wmctrl -i -c "$main"
+window_named "Filter List" >/dev/null || fail "Filter List did not open"
+DISPLAY=$display wmctrl -i -c "$main"
 ends_opening_page "the close request" 1
 echo "PASS: the clipboard held the $(wc -l <"$work/expected") listed connections, byte for byte; a close request with Filter List up opened the maker's page once"

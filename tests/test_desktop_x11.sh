@@ -4,9 +4,6 @@
 # size from the first showing and follows the window's size, the modal windows leave their place
 # to the window manager, and the copy window opens at its fixed place.
 # Usage: test_desktop_x11.sh PROGRAM
-set -u
-program=$1
-
 source "$(dirname "$0")/support/x11_session.sh"
 require_tools Xvfb openbox xdotool xprop xwininfo python3
 begin_session
@@ -23,7 +20,7 @@ holder_pid=$!
 within_10s test -S "$work/wayland-0" || fail "the Wayland display was not set up"
 # Every widget gets an X window of its own, so that the list's size can be read from outside.
 start_program env WAYLAND_DISPLAY="$work/wayland-0" XDG_SESSION_TYPE=wayland \
-    QT_USE_NATIVE_WINDOWS=1 "$program"
+    QT_USE_NATIVE_WINDOWS=1 "$1"
 [[ -n ${main:=$(window_named "Korvane Sockview - .*")} ]] || fail "the main window is not on X"
 
 # "X Y WIDTH HEIGHT " of a window's client area on the screen.

@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# Qt 6.4.2 for 64-bit Windows (MinGW-w64, posix threads): Core, Gui, Widgets, Test and the
-# windows platform plugin, shared and release, cross-built from Debian's own qt6-base source.
-# Does nothing when PREFIX already holds a complete build; with QT_MINGW_ARCHIVE set, unpacks
-# that prebuilt archive of this same recipe instead of building.
-# Usage: build-qt-mingw.sh [PREFIX]   (default ~/.cache/korvane-sockview/qt6-mingw-6.4.2)
+# Qt for 64-bit Windows (MinGW-w64, posix threads), of the version in tools/qt-mingw-version:
+# Core, Gui, Widgets, Test and the windows platform plugin, shared and release, cross-built from
+# Debian's own qt6-base source. Does nothing when PREFIX already holds a complete build; with
+# QT_MINGW_ARCHIVE set, unpacks that prebuilt archive of this same recipe instead of building.
+# PREFIX must be new, empty, or a leftover of this script: any other folder is refused untouched.
+# The scratch folder is made in QT_MINGW_WORK (default: the system's temporary folder).
+# Usage: build-qt-mingw.sh [PREFIX]   (default ~/.cache/korvane-sockview/qt6-mingw-VERSION)
 # Needs g++-mingw-w64-x86-64-posix, cmake, ninja-build, xz-utils and the host Qt of the same
 # version (qt6-base-dev, qt6-base-dev-tools); `make qt-mingw` installs them.
 set -euo pipefail
 
-version=6.4.2
-prefix=${1:-${QT_MINGW_PREFIX:-$HOME/.cache/korvane-sockview/qt6-mingw-$version}}
+version=$(cat "$(dirname "$0")/qt-mingw-version")
+prefix=$(realpath -m "${1:-${QT_MINGW_PREFIX:-$HOME/.cache/korvane-sockview/qt6-mingw-$version}}")
 stamp=$prefix/complete-$version
+# Written into the prefix before anything else: a folder holding it is this script's to clear.
+marker=$prefix/.korvane-qt-mingw
 triple=x86_64-w64-mingw32
 host_cmake=/usr/lib/x86_64-linux-gnu/cmake
 
@@ -20,26 +24,41 @@ if [[ -f $stamp ]]; then
     echo "Qt $version for MinGW is in $prefix"
     exit 0
 fi
-rm -rf "$prefix"
-mkdir -p "$(dirname "$prefix")"
 
 if [[ -n ${QT_MINGW_ARCHIVE:-} ]]; then
     [[ -f $QT_MINGW_ARCHIVE ]] || die "no archive $QT_MINGW_ARCHIVE"
-    unpacked=$(mktemp -d "$prefix.XXXX")
-    tar -xJf "$QT_MINGW_ARCHIVE" -C "$unpacked" --strip-components=1
-    [[ -f $unpacked/lib/cmake/Qt6/qt.toolchain.cmake ]] || die "$QT_MINGW_ARCHIVE holds no Qt"
-    mv "$unpacked" "$prefix"
+else
+    # The host tools (moc, rcc, uic) come from the distribution's Linux Qt, which must be the
+    # same version, and the source from that release: only Debian 12's qt6-base is that version.
+    [[ -f /etc/os-release ]] && source /etc/os-release
+    only_bookworm="building Qt for MinGW from source needs Debian 12 (bookworm), whose qt6-base \
+is $version; this is ${PRETTY_NAME:-an unknown system}. Set QT_MINGW_ARCHIVE to a prebuilt \
+archive instead."
+    [[ ${ID:-} == debian ]] || die "$only_bookworm"
+    host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools 2>/dev/null) ||
+        die "the host Qt tools are missing (qt6-base-dev-tools)"
+    [[ $host_version == "$version"+* ]] || die "$only_bookworm (Its host Qt is $host_version.)"
+fi
+
+# A mistyped prefix must not cost a user's folder: only an earlier run's leftover is cleared.
+if [[ -f $marker ]]; then
+    find "$prefix/" -mindepth 1 -delete
+elif [[ -e $prefix && ! (-d $prefix && -z $(ls -A "$prefix")) ]]; then
+    die "$prefix is not an empty folder and was not made by this script; nothing in it was" \
+        "touched. Name a new or empty folder, or remove this one yourself."
+fi
+mkdir -p "$prefix"
+touch "$marker"
+
+if [[ -n ${QT_MINGW_ARCHIVE:-} ]]; then
+    tar -xJf "$QT_MINGW_ARCHIVE" -C "$prefix" --strip-components=1
+    [[ -f $prefix/lib/cmake/Qt6/qt.toolchain.cmake ]] || die "$QT_MINGW_ARCHIVE holds no Qt"
     touch "$stamp"
     echo "Qt $version for MinGW unpacked from $QT_MINGW_ARCHIVE into $prefix"
     exit 0
 fi
 
-# The host tools (moc, rcc, uic) come from Debian's Linux Qt, which must be the same version.
-host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools 2>/dev/null) ||
-    die "the host Qt tools are missing (qt6-base-dev-tools)"
-[[ $host_version == "$version"+* ]] || die "the host Qt is $host_version, $version is needed"
-
-work=${QT_MINGW_WORK:-$(mktemp -d)}
+work=$(mktemp -d "${QT_MINGW_WORK:-${TMPDIR:-/tmp}}/qt-mingw.XXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 started=$(date +%s)
@@ -48,7 +67,7 @@ started=$(date +%s)
 # may have no deb-src line, and is left as it is.
 mirror=$(awk '/^URIs:/ { print $2; exit }' /etc/apt/sources.list.d/debian.sources 2>/dev/null ||
     true)
-echo "deb-src ${mirror:-http://deb.debian.org/debian} bookworm main" >sources.list
+echo "deb-src ${mirror:-http://deb.debian.org/debian} $VERSION_CODENAME main" >sources.list
 mkdir -p lists/partial
 apt_private=(apt-get -q -o Dir::Etc::sourcelist="$work/sources.list" -o Dir::Etc::sourceparts=-
     -o Dir::State::Lists="$work/lists")
@@ -71,7 +90,6 @@ sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONF
     die "the DirectWrite gate in $integration was not found"
 
 # Qt chain-loads this toolchain from its own; it lives in the prefix so that it outlives the build.
-mkdir -p "$prefix"
 cat >"$prefix/mingw-w64-x86_64-posix.cmake" <<EOF
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)

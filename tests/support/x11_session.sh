@@ -1,11 +1,17 @@
 # Shell functions for driving the program on a private X server (Xvfb) from outside, as a user's
 # keyboard would. Source it, then call begin_session for the scratch directory $work.
 
+# A step that fails unchecked ends the test there, named by the test's line and the command
+# (ignored inside $(...), whose failure the step that uses it reports).
+set -eEuo pipefail
+trap '[[ $BASHPID != "$$" ]] || failed_step "$BASH_COMMAND"' ERR
+failed_step() { fail "line ${BASH_LINENO[-2]}${FUNCNAME[2]:+, in ${FUNCNAME[1]}}: $1"; }
+
 # Skips the test (status 77); in CI that is a failure instead.
 skip() { [[ ${CI:-} == true ]] && { echo "FAIL: $*"; exit 1; }; echo "SKIP: $*"; exit 77; }
 
 # Ends the test as failed, with what the program said.
-fail() { echo "FAIL: $*"; sed 's/^/  program: /' "${work:-}/program.log" 2>/dev/null; exit 1; }
+fail() { echo "FAIL: $*"; sed 's/^/  program: /' "${work:-}/program.log" 2>/dev/null || :; exit 1; }
 
 # Skips the test when one of the tools is missing.
 require_tools() { for tool in "$@"; do command -v "$tool" >/dev/null || skip "$tool missing"; done; }
@@ -24,7 +30,7 @@ reexec_in_own_network_namespace() {
 # connection holder were started, and removes it.
 begin_session() {
     work=$(mktemp -d)
-    trap 'kill ${program_pid:-} ${holder_pid:-} ${xvfb_pid:-} 2>/dev/null; wait; rm -rf "$work"' EXIT
+    trap 'kill ${program_pid:-} ${holder_pid:-} ${xvfb_pid:-} 2>/dev/null || :; wait; rm -rf "$work"' EXIT
 }
 
 # Polls a condition for at most about ten seconds.

@@ -6,13 +6,12 @@
 # the program, and so does taskkill with Filter List up; the silent uninstall removes what was
 # installed.
 # Usage: test_installer.sh SETUP.EXE CONNECTION_HOLDER
-set -u
 source "$(dirname "$0")/../support/x11_session.sh"
 require_tools wine wineserver Xvfb openbox xdotool xclip unshare ip ss python3
 reexec_in_own_network_namespace "$@"
 begin_session
 # A Wine server left from an earlier test would read the table of that test's namespace.
-wineserver -k 2>/dev/null
+wineserver -k 2>/dev/null || :  # fails when none is running
 python3 "$2" "$work/held" &
 holder_pid=$!
 within_10s test -e "$work/held" || fail "the loopback connections were not set up"
