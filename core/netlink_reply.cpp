@@ -56,27 +56,12 @@ bool AppendSocket(std::span<const std::byte> payload, std::uint8_t family,
     if (payload.size() < sizeof(inet_diag_msg)) return false;
     const auto socket = Read<inet_diag_msg>(payload);
     if (socket.idiag_family != family) return false;
-    if (socket.idiag_state >= LinuxTcp::BoundInactive) return true;
-
-    const LinuxTcp::Ipv6Address local = Address(socket.id.idiag_src);
-    const LinuxTcp::Ipv6Address remote = Address(socket.id.idiag_dst);
-    TcpRow row;
-    row.state = StateCodeFromLinux(socket.idiag_state);
-    row.localPort = Port(socket.id.idiag_sport);
-    row.remotePort = Port(socket.id.idiag_dport);
-    row.socket = socket.idiag_inode;
-    row.uid = socket.idiag_uid;
-    if (family == AF_INET) {
-        std::copy_n(local.begin(), 4, row.localAddress.begin());
-        std::copy_n(remote.begin(), 4, row.remoteAddress.begin());
-    } else {
-        const auto mappedLocal = LinuxTcp::MappedIpv4(local);
-        const auto mappedRemote = LinuxTcp::MappedIpv4(remote);
-        if (!mappedLocal || !mappedRemote) return true;  // a real IPv6 socket
-        row.localAddress = *mappedLocal;
-        row.remoteAddress = *mappedRemote;
-    }
-    rows.push_back(row);
+    const auto row =
+        LinuxTcp::RowOf({socket.idiag_state, Address(socket.id.idiag_src),
+                         Address(socket.id.idiag_dst), Port(socket.id.idiag_sport),
+                         Port(socket.id.idiag_dport), socket.idiag_inode, socket.idiag_uid},
+                        family == AF_INET6);
+    if (row) rows.push_back(*row);
     return true;
 }
 

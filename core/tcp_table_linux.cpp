@@ -147,22 +147,23 @@ DumpOutcome Dump(std::uint8_t family, std::uint32_t states, std::vector<std::byt
     return outcome;
 }
 
-// Reads a whole /proc file, which reports no size of its own. False with errno on failure.
-bool ReadWholeFile(const char* path, std::string& text) {
+// Reads a whole /proc file, which reports no size of its own. The errno of a failure, else 0,
+// taken before closing the file can change it.
+int ReadWholeFile(const char* path, std::string& text) {
     const FileDescriptor file(open(path, O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) return false;
+    if (file.get() < 0) return errno;
     text.clear();
     std::size_t used = 0;
     for (;;) {
         text.resize(used + ReceiveBufferSize);
         const ssize_t count = read(file.get(), text.data() + used, text.size() - used);
         if (count < 0 && errno == EINTR) continue;
-        if (count < 0) return false;
+        if (count < 0) return errno;
         if (count == 0) break;
         used += static_cast<std::size_t>(count);
     }
     text.resize(used);
-    return true;
+    return 0;
 }
 
 }  // namespace
@@ -194,13 +195,14 @@ std::optional<std::vector<Listener>> ReadNetlinkListeners() {
 TcpTable ReadProcTcpTable() {
     TcpTable table;
     std::string text;
-    if (!ReadWholeFile("/proc/net/tcp", text)) return {{}, "/proc/net/tcp: " + ErrnoText(errno)};
+    if (const int error = ReadWholeFile("/proc/net/tcp", text))
+        return {{}, "/proc/net/tcp: " + ErrnoText(error)};
     ParseProcNetTcp(text, ProcTcpFile::Tcp, table.rows);
     // A kernel without IPv6 has no tcp6 file.
-    if (ReadWholeFile("/proc/net/tcp6", text))
+    if (const int error = ReadWholeFile("/proc/net/tcp6", text); error == 0)
         ParseProcNetTcp(text, ProcTcpFile::Tcp6, table.rows);
-    else if (errno != ENOENT)
-        return {{}, "/proc/net/tcp6: " + ErrnoText(errno)};
+    else if (error != ENOENT)
+        return {{}, "/proc/net/tcp6: " + ErrnoText(error)};
     SortAndDropSocketsListedTwice(table.rows);
     return table;
 }
