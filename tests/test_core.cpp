@@ -92,13 +92,15 @@ private slots:
     void recordedProcTablesMatchSs() {
         std::vector<TcpRow> proc;
         const std::string mapped = "0000000000000000FFFF00000200007F:20FB ",
-                          ipv6 = "00000000000000000000000001000000:B60D ";
+                          ipv6 = "00000000000000000000000001000000:B60D ",
+                          rest = " 00000000:00000000 00:00000000 00000000 0 0 87239\n";
         ParseProcNetTcp(ReadData("proc_net_tcp.txt").toStdString() +
-                            "0: 0200007F:1F91 00000000:0000 0D\n1: 0200007F:1F90 00000000:0000 0A\n"
-                            "2: 0200007F:1F90 00000000:0000 0",
+                            "0: 0200007F:1F91 00000000:0000 0D" + rest +
+                            "1: 0200007F:1F90 00000000:0000 0A" + rest +
+                            "2: 0200007F:1F90 00000000:0000 0A 0",
                         ProcTcpFile::Tcp, proc);
-        ParseProcNetTcp(ReadData("proc_net_tcp6.txt").toStdString() + "0: " + mapped + ipv6 +
-                            "01\n1: " + ipv6 + mapped + "01\n",
+        ParseProcNetTcp(ReadData("proc_net_tcp6.txt").toStdString() + "0: " + mapped + ipv6 + "01" +
+                            rest + "1: " + ipv6 + mapped + "01" + rest,
                         ProcTcpFile::Tcp6, proc);
         // Tables of 2048 rows or more take another sorting path: here 25 shuffled copies.
         std::vector<TcpRow> copies;
