@@ -38,7 +38,7 @@ private:
 };
 
 // Dumps the TCP sockets of one family in the given states (no extensions, every address and
-// port) and appends what the kernel lists to `items`; on failure, nothing.
+// port) and appends what the kernel lists to `items`.
 template <class Item>
 DumpOutcome DumpSockets(NetlinkSocket& netlink, std::uint8_t family, std::uint32_t states,
                         std::vector<Item>& items) {
@@ -47,14 +47,12 @@ DumpOutcome DumpSockets(NetlinkSocket& netlink, std::uint8_t family, std::uint32
     request.sdiag_protocol = IPPROTO_TCP;
     request.idiag_states = states;
     const std::size_t kept = items.size();
-    const DumpOutcome outcome = netlink.dump(
+    return netlink.dump(
         std::as_bytes(std::span(&request, 1)),
         [&](std::span<const std::byte> payload) {
             return AppendInetDiagSocket(payload, family, items);
         },
         [&] { items.resize(kept); });
-    if (!outcome.done) items.resize(kept);
-    return outcome;
 }
 
 // Reads a whole /proc file, which reports no size of its own. The errno of a failure, else 0,

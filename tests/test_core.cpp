@@ -43,15 +43,12 @@ QByteArray Patched(QByteArray bytes, std::initializer_list<std::pair<int, int>> 
     return bytes;
 }
 
-// A parse as one line: how it ended, the rows read, and the kernel's errno.
-QString Parse(const QByteArray& datagram, const DumpIdentity& id, std::uint8_t family,
-              std::vector<TcpRow>& rows) {
-    const auto result =
-        ReadDumpDatagram(std::as_bytes(std::span(datagram.data(), datagram.size())), id,
-                         [&](auto payload) { return AppendInetDiagSocket(payload, family, rows); });
-    return QString::asprintf("%s %zu %s", std::array{"more", "done", "failed"}[int(result.status)],
-                             rows.size(),
-                             result.kernelError ? strerrorname_np(result.kernelError) : "0");
+// Reads one datagram of a dump of IPv6 sockets; true when it ends the dump.
+bool ParseIpv6(const QByteArray& datagram, const DumpIdentity& id, std::vector<TcpRow>& rows) {
+    return ReadDumpDatagram(
+               std::as_bytes(std::span(datagram.data(), datagram.size())), id,
+               [&](auto payload) { return AppendInetDiagSocket(payload, AF_INET6, rows); })
+               .status == DumpStatus::Done;
 }
 
 // A recorded dump: its sequence number and port id, then each datagram behind its length.
@@ -66,15 +63,30 @@ std::pair<DumpIdentity, QByteArray> LoadDump(const char* name) {
     return dump;
 }
 
-// Messages as the answer to the request numbered `sequence`, each with `flags` added.
+// Messages as the answer to the request numbered `sequence`, each with `flags` added; a message
+// of sequence number 0 stays that of no request.
 QByteArray Answer(QByteArray messages, quint32 sequence, quint16 flags = 0) {
     int left = messages.size();
     for (auto* header = reinterpret_cast<nlmsghdr*>(messages.data()); NLMSG_OK(header, left);
          header = NLMSG_NEXT(header, left)) {
-        header->nlmsg_seq = sequence;
+        if (header->nlmsg_seq != 0) header->nlmsg_seq = sequence;
         header->nlmsg_flags |= flags;
     }
     return messages;
+}
+
+// The table read over a socket pair whose other end plays the kernel: it has queued the answers
+// to the requests 1, 2, ...
+TcpTable DumpOverSocketPair(const QByteArrayList& answers) {
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) return {{}, "no pair"};
+    NetlinkSocket netlink(ends[0], LoadDump("inet_diag_tcp4.bin").first.portId);
+    netlink.setReplyTimeout(std::chrono::milliseconds(50));
+    for (qsizetype i = 0; i < answers.size(); ++i)
+        send(ends[1], Answer(answers[i], i + 1).data(), answers[i].size(), 0);
+    TcpTable table = DumpTcpTable(netlink);
+    close(ends[1]);
+    return table;
 }
 
 }  // namespace
@@ -113,75 +125,58 @@ private slots:
         }
     }
 
-    // The netlink table read over a socket pair whose other end plays the kernel, with its
-    // answers queued: the recorded dumps, as answers to the socket's requests 1, 2, ...
-    void recordedDumpsOverSocketPair_data() {
-        const auto [id, tcp4] = LoadDump("inet_diag_tcp4.bin");
-        constexpr int doneLength = NLMSG_LENGTH(sizeof(int)),
-                      ports = sizeof(nlmsghdr) + offsetof(inet_diag_msg, id.idiag_sport);
-        const QByteArray tcp6 = LoadDump("inet_diag_tcp6.bin").second,
-                         done = tcp4.right(doneLength), sockets = tcp4.chopped(doneLength);
-        // Its first socket with other ports: a row that the dump asked again no longer lists.
-        const QByteArray changed = Patched(sockets.left(124), {{ports, 0x01000100}}) + done;
-        const auto witness = RowTexts(RowsFromSsListing(ReadData("ss_tan.txt").toStdString()));
-        QTest::addColumn<QByteArrayList>("answers");
-        QTest::addColumn<QStringList>("table");
-        QTest::newRow("interrupted, then whole")
-            << QByteArrayList{Answer(changed, 1, NLM_F_DUMP_INTR), Answer(tcp4, 2), Answer(tcp6, 3)}
-            << witness;
-        QTest::newRow("interrupted every time")
-            << QByteArrayList{Answer(tcp4, 1, NLM_F_DUMP_INTR), Answer(tcp4, 2, NLM_F_DUMP_INTR),
-                              Answer(tcp4, 3, NLM_F_DUMP_INTR)}
-            << QStringList{"netlink: the table kept changing during the dump"};
-        QTest::newRow("larger than the buffer")
-            << QByteArrayList{Answer(sockets.repeated(4) + done, 1), Answer(tcp6, 2)} << witness;
-        QTest::newRow("never ends")
-            << QByteArrayList{Answer(sockets, 1)} << QStringList{"netlink: the dump did not end"};
-    }
-    void recordedDumpsOverSocketPair() {
-        QFETCH(QByteArrayList, answers);
-        int ends[2];
-        QCOMPARE(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends), 0);
-        NetlinkSocket netlink(ends[0], LoadDump("inet_diag_tcp4.bin").first.portId);
-        netlink.setReplyTimeout(std::chrono::milliseconds(50));
-        for (const QByteArray& answer : answers) send(ends[1], answer.data(), answer.size(), 0);
-        const TcpTable table = DumpTcpTable(netlink);
-        close(ends[1]);
-        QTEST(table.readable() ? RowTexts(table.rows) : QStringList{table.failure.c_str()},
-              "table");
-    }
-
-    // Each case changes the first datagram of the recorded IPv4 dump (30 socket messages of 124
-    // bytes, no end yet) or its first message alone. The outcome: how the parse ended, the rows
-    // read, and the kernel's errno.
-    void brokenNetlinkDatagram_data() {
-        const auto [id, bytes] = LoadDump("inet_diag_tcp4.bin");
+    // Each case is what the kernel answers to a socket's requests: the recorded dumps of the IPv4
+    // and IPv6 sockets, or the first IPv4 socket message alone, changed.
+    void kernelAnswers_data() {
+        const QByteArray tcp4 = LoadDump("inet_diag_tcp4.bin").second,
+                         tcp6 = LoadDump("inet_diag_tcp6.bin").second;
         constexpr int message = 124, length = offsetof(nlmsghdr, nlmsg_len),
                       typeAndFlags = offsetof(nlmsghdr, nlmsg_type),
                       sequence = offsetof(nlmsghdr, nlmsg_seq),
                       portId = offsetof(nlmsghdr, nlmsg_pid), payload = sizeof(nlmsghdr),
-                      socketMessage = payload + sizeof(inet_diag_msg);
-        const QByteArray first = bytes.left(30 * message), one = first.left(message);
-        QTest::addColumn<QByteArray>("datagram");
-        QTest::addColumn<QString>("outcome");
-        QTest::newRow("other sequence")
-            << Patched(first, {{sequence, id.sequence + 1}}) << "more 29 0";
-        QTest::newRow("second sent as from the kernel")
-            << Patched(first, {{message + portId, 0}}) << "more 29 0";
-        QTest::newRow("refused") << Patched(one, {{typeAndFlags, NLMSG_ERROR}, {payload, -EPERM}})
-                                 << "failed 0 EPERM";
+                      ports = payload + offsetof(inet_diag_msg, id.idiag_sport),
+                      done = NLMSG_LENGTH(sizeof(int));
+        // `moved` has other ports: a row that no other answer lists.
+        const QByteArray one = tcp4.left(message), end = tcp4.right(done),
+                         sockets = tcp4.chopped(done), moved = Patched(one, {{ports, 0x01000100}}),
+                         interrupted = Answer(moved + end, 1, NLM_F_DUMP_INTR);
+        const auto refusal = [&](int type, int error) {
+            return Patched(one, {{typeAndFlags, type}, {payload, -error}});
+        };
+        const auto witness = RowTexts(RowsFromSsListing(ReadData("ss_tan.txt").toStdString()));
+        const auto failed = [](const char* why) { return QStringList{QString("netlink: ") + why}; };
+        QTest::addColumn<QByteArrayList>("answers");
+        QTest::addColumn<QStringList>("table");
+        QTest::newRow("another request's message")
+            << QByteArrayList{Patched(moved, {{sequence, 0}}) + tcp4, tcp6} << witness;
+        QTest::newRow("another sender's message")
+            << QByteArrayList{Patched(moved, {{portId, 0}}) + tcp4, tcp6} << witness;
+        QTest::newRow("no IPv6 table, as if it were empty")
+            << QByteArrayList{tcp4, refusal(NLMSG_ERROR, ENOENT)}
+            << RowTexts(DumpOverSocketPair({tcp4, end}).rows);
         QTest::newRow("broken off")
-            << Patched(one, {{typeAndFlags, NLMSG_DONE}, {payload, -ENOBUFS}})
-            << "failed 0 ENOBUFS";
-        QTest::newRow("other family") << Patched(one, {{payload, AF_INET6}}) << "failed 0 0";
+            << QByteArrayList{refusal(NLMSG_DONE, ENOBUFS)} << failed("No buffer space available");
+        QTest::newRow("other family") << QByteArrayList{Patched(one, {{payload, AF_INET6}})}
+                                      << failed("malformed inet_diag message");
         QTest::newRow("socket message too short")
-            << Patched(one, {{length, socketMessage - 1}}) << "failed 0 0";
-        QTest::newRow("length inside the header") << Patched(first, {{length, 8}}) << "failed 0 0";
+            << QByteArrayList{Patched(one, {{length, ports + 47}})}
+            << failed("malformed inet_diag message");
+        QTest::newRow("length inside the header") << QByteArrayList{Patched(tcp4, {{length, 8}})}
+                                                  << failed("netlink message length out of bounds");
+        QTest::newRow("interrupted, then whole")
+            << QByteArrayList{interrupted, tcp4, tcp6} << witness;
+        QTest::newRow("interrupted every time")
+            << QByteArrayList{interrupted, interrupted, interrupted}
+            << failed("the table kept changing during the dump");
+        QTest::newRow("larger than the buffer")
+            << QByteArrayList{sockets.repeated(4) + end, tcp6} << witness;
+        QTest::newRow("never ends") << QByteArrayList{sockets} << failed("the dump did not end");
     }
-    void brokenNetlinkDatagram() {
-        QFETCH(QByteArray, datagram);
-        std::vector<TcpRow> rows;
-        QTEST(Parse(datagram, LoadDump("inet_diag_tcp4.bin").first, AF_INET, rows), "outcome");
+    void kernelAnswers() {
+        QFETCH(QByteArrayList, answers);
+        const TcpTable table = DumpOverSocketPair(answers);
+        QTEST(table.readable() ? RowTexts(table.rows) : QStringList{table.failure.c_str()},
+              "table");
     }
 
     // Wherever a dump is cut, the rows read are those of the whole messages in front of the cut,
@@ -189,10 +184,10 @@ private slots:
     void everyCutFailsCleanly() {
         const auto [id, whole] = LoadDump("inet_diag_tcp6.bin");
         std::vector<TcpRow> all;
-        QVERIFY(Parse(whole, id, AF_INET6, all).startsWith("done"));
+        QVERIFY(ParseIpv6(whole, id, all));
         for (qsizetype cut = 1; cut < whole.size(); ++cut) {
             std::vector<TcpRow> rows;
-            QVERIFY(!Parse(whole.left(cut), id, AF_INET6, rows).startsWith("done"));
+            QVERIFY(!ParseIpv6(whole.left(cut), id, rows));
             QVERIFY(rows.size() <= all.size() &&
                     std::equal(rows.begin(), rows.end(), all.begin(), SameConnection));
         }
