@@ -41,7 +41,7 @@ NetlinkSocket::NetlinkSocket()
 NetlinkSocket::NetlinkSocket(int descriptor, std::uint32_t portId)
     : descriptor_(descriptor),
       portId_(portId),
-      openError_(descriptor < 0 ? errno : 0),
+      openError_(descriptor < 0 ? errno : 0),  // that of socket(), when it failed
       buffer_(FirstBufferSize) {
     if (openError_ == 0) setReplyTimeout(DefaultReplyTimeout);
 }

@@ -1,7 +1,8 @@
 // The core: the connection table's order, its parsers on tables recorded from a real kernel
-// (tools/record_kernel_tables.py) and on broken input, its readers against the real kernel in a
-// network namespace of the test's own (ss is the witness), the filter rules, the checks of the
-// add-filter window, the refresh and the clipboard text.
+// (tools/record_kernel_tables.py) and on broken input, the netlink reader against a socket pair
+// that answers as the kernel would, its readers against the real kernel in a network namespace of
+// the test's own (ss is the witness), the filter rules, the checks of the add-filter window, the
+// refresh and the clipboard text.
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
 #include <linux/sock_diag.h>
