@@ -46,10 +46,9 @@ QByteArray Patched(QByteArray bytes, std::initializer_list<std::pair<int, int>> 
 
 // Reads one datagram of a dump of IPv6 sockets; true when it ends the dump.
 bool ParseIpv6(const QByteArray& datagram, const DumpIdentity& id, std::vector<TcpRow>& rows) {
-    return ReadDumpDatagram(
-               std::as_bytes(std::span(datagram.data(), datagram.size())), id,
-               [&](auto payload) { return AppendInetDiagSocket(payload, AF_INET6, rows); })
-               .status == DumpStatus::Done;
+    const auto append = [&](auto payload) { return AppendInetDiagSocket(payload, AF_INET6, rows); };
+    const auto bytes = std::as_bytes(std::span(datagram.data(), datagram.size()));
+    return ReadDumpDatagram(bytes, id, append).status == DumpStatus::Done;
 }
 
 // A recorded dump: its sequence number and port id, then each datagram behind its length.
@@ -64,27 +63,21 @@ std::pair<DumpIdentity, QByteArray> LoadDump(const char* name) {
     return dump;
 }
 
-// Messages as the answer to the request numbered `sequence`, each with `flags` added; a message
-// of sequence number 0 stays that of no request.
-QByteArray Answer(QByteArray messages, quint32 sequence, quint16 flags = 0) {
-    int left = messages.size();
-    for (auto* header = reinterpret_cast<nlmsghdr*>(messages.data()); NLMSG_OK(header, left);
-         header = NLMSG_NEXT(header, left)) {
-        if (header->nlmsg_seq != 0) header->nlmsg_seq = sequence;
-        header->nlmsg_flags |= flags;
-    }
-    return messages;
-}
-
 // The table read over a socket pair whose other end plays the kernel: it has queued the answers
-// to the requests 1, 2, ...
-TcpTable DumpOverSocketPair(const QByteArrayList& answers) {
+// to the requests 1, 2, ... Each message answers its request, but one of sequence number 0, which
+// answers none.
+TcpTable DumpOverSocketPair(QByteArrayList answers) {
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) return {{}, "no pair"};
     NetlinkSocket netlink(ends[0], LoadDump("inet_diag_tcp4.bin").first.portId);
     netlink.setReplyTimeout(std::chrono::milliseconds(50));
-    for (qsizetype i = 0; i < answers.size(); ++i)
-        send(ends[1], Answer(answers[i], i + 1).data(), answers[i].size(), 0);
+    for (int i = 0, left; i < answers.size(); ++i) {
+        left = answers[i].size();
+        for (auto* header = reinterpret_cast<nlmsghdr*>(answers[i].data()); NLMSG_OK(header, left);
+             header = NLMSG_NEXT(header, left))
+            if (header->nlmsg_seq != 0) header->nlmsg_seq = i + 1;
+        send(ends[1], answers[i].data(), answers[i].size(), 0);
+    }
     TcpTable table = DumpTcpTable(netlink);
     close(ends[1]);
     return table;
@@ -136,11 +129,12 @@ private slots:
                       sequence = offsetof(nlmsghdr, nlmsg_seq),
                       portId = offsetof(nlmsghdr, nlmsg_pid), payload = sizeof(nlmsghdr),
                       ports = payload + offsetof(inet_diag_msg, id.idiag_sport),
-                      done = NLMSG_LENGTH(sizeof(int));
+                      done = NLMSG_LENGTH(sizeof(int)),
+                      interruptedType = SOCK_DIAG_BY_FAMILY | NLM_F_DUMP_INTR << 16;
         // `moved` has other ports: a row that no other answer lists.
         const QByteArray one = tcp4.left(message), end = tcp4.right(done),
                          sockets = tcp4.chopped(done), moved = Patched(one, {{ports, 0x01000100}}),
-                         interrupted = Answer(moved + end, 1, NLM_F_DUMP_INTR);
+                         interrupted = Patched(moved, {{typeAndFlags, interruptedType}}) + end;
         const auto refusal = [&](int type, int error) {
             return Patched(one, {{typeAndFlags, type}, {payload, -error}});
         };
