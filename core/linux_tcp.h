@@ -31,4 +31,16 @@ inline std::optional<Ipv4Address> MappedIpv4(const Ipv6Address& address) {
     return Ipv4Address{address[12], address[13], address[14], address[15]};
 }
 
+// A socket as both sources give it; the IPv4 table's addresses sit in their first four bytes.
+struct Socket {
+    unsigned state;  // include/net/tcp_states.h
+    Ipv6Address localAddress, remoteAddress;
+    NetworkPort localPort, remotePort;
+    std::uint32_t inode, uid;
+};
+
+// The row of a socket of the IPv4 table, or of the IPv6 table when both its addresses are
+// IPv4-mapped; nothing for a socket only bound or a real IPv6 one.
+std::optional<TcpRow> RowOf(const Socket& socket, bool fromIpv6Table);
+
 }  // namespace LinuxTcp

@@ -28,7 +28,7 @@ constexpr std::size_t Aligned(std::size_t length) {
 }
 
 DatagramResult Failed(std::string why, int kernelError = 0) {
-    return {DumpStatus::Failed, kernelError, std::move(why)};
+    return {DumpStatus::Failed, false, kernelError, std::move(why)};
 }
 
 // The kernel reports errors as negative errno values.
@@ -50,36 +50,6 @@ LinuxTcp::Ipv6Address Address(const __be32 (&words)[4]) {
     return address;
 }
 
-// False when the message is not a socket of the asked family.
-bool AppendSocket(std::span<const std::byte> payload, std::uint8_t family,
-                  std::vector<TcpRow>& rows) {
-    if (payload.size() < sizeof(inet_diag_msg)) return false;
-    const auto socket = Read<inet_diag_msg>(payload);
-    if (socket.idiag_family != family) return false;
-    if (socket.idiag_state >= LinuxTcp::BoundInactive) return true;
-
-    const LinuxTcp::Ipv6Address local = Address(socket.id.idiag_src);
-    const LinuxTcp::Ipv6Address remote = Address(socket.id.idiag_dst);
-    TcpRow row;
-    row.state = StateCodeFromLinux(socket.idiag_state);
-    row.localPort = Port(socket.id.idiag_sport);
-    row.remotePort = Port(socket.id.idiag_dport);
-    row.socket = socket.idiag_inode;
-    row.uid = socket.idiag_uid;
-    if (family == AF_INET) {
-        std::copy_n(local.begin(), 4, row.localAddress.begin());
-        std::copy_n(remote.begin(), 4, row.remoteAddress.begin());
-    } else {
-        const auto mappedLocal = LinuxTcp::MappedIpv4(local);
-        const auto mappedRemote = LinuxTcp::MappedIpv4(remote);
-        if (!mappedLocal || !mappedRemote) return true;  // a real IPv6 socket
-        row.localAddress = *mappedLocal;
-        row.remoteAddress = *mappedRemote;
-    }
-    rows.push_back(row);
-    return true;
-}
-
 // The value of a socket's INET_DIAG_SKV6ONLY attribute; nothing when the message has none.
 std::optional<bool> Ipv6Only(std::span<const std::byte> attributes) {
     while (attributes.size() >= sizeof(rtattr)) {
@@ -93,9 +63,24 @@ std::optional<bool> Ipv6Only(std::span<const std::byte> attributes) {
     return std::nullopt;
 }
 
-// False when the message is not a socket of the asked family.
-bool AppendListener(std::span<const std::byte> payload, std::uint8_t family,
-                    std::vector<Listener>& listeners) {
+}  // namespace
+
+bool AppendInetDiagSocket(std::span<const std::byte> payload, std::uint8_t family,
+                          std::vector<TcpRow>& rows) {
+    if (payload.size() < sizeof(inet_diag_msg)) return false;
+    const auto socket = Read<inet_diag_msg>(payload);
+    if (socket.idiag_family != family) return false;
+    const auto row =
+        LinuxTcp::RowOf({socket.idiag_state, Address(socket.id.idiag_src),
+                         Address(socket.id.idiag_dst), Port(socket.id.idiag_sport),
+                         Port(socket.id.idiag_dport), socket.idiag_inode, socket.idiag_uid},
+                        family == AF_INET6);
+    if (row) rows.push_back(*row);
+    return true;
+}
+
+bool AppendInetDiagSocket(std::span<const std::byte> payload, std::uint8_t family,
+                          std::vector<Listener>& listeners) {
     if (payload.size() < sizeof(inet_diag_msg)) return false;
     const auto socket = Read<inet_diag_msg>(payload);
     if (socket.idiag_family != family) return false;
@@ -115,12 +100,10 @@ bool AppendListener(std::span<const std::byte> payload, std::uint8_t family,
     return true;
 }
 
-template <class Item>
-DatagramResult ParseDatagram(std::span<const std::byte> datagram, const DumpIdentity& identity,
-                             std::vector<Item>& items,
-                             bool (*append)(std::span<const std::byte>, std::uint8_t,
-                                            std::vector<Item>&)) {
+DatagramResult ReadDumpDatagram(std::span<const std::byte> datagram, const DumpIdentity& identity,
+                                const DumpPayloadHandler& onPayload) {
     if (datagram.empty()) return Failed("empty netlink reply");
+    DatagramResult result;
     for (auto rest = datagram; !rest.empty();) {
         if (rest.size() < sizeof(nlmsghdr)) return Failed("netlink message cut short");
         const auto header = Read<nlmsghdr>(rest);
@@ -131,40 +114,28 @@ DatagramResult ParseDatagram(std::span<const std::byte> datagram, const DumpIden
 
         if (header.nlmsg_seq != identity.sequence || header.nlmsg_pid != identity.portId)
             continue;  // left over from another request
-        if (header.nlmsg_flags & NLM_F_DUMP_INTR)
-            return Failed("the connection table changed during the dump");
+        // The dump goes on to its end all the same, so it is read to the end before it is asked
+        // again.
+        if (header.nlmsg_flags & NLM_F_DUMP_INTR) result.interrupted = true;
         switch (header.nlmsg_type) {
             case NLMSG_NOOP: continue;
             case NLMSG_DONE:
                 // A dump that broke off in the kernel ends with a negative errno here.
                 if (payload.size() >= sizeof(int) && Read<int>(payload) < 0)
                     return KernelRefused(Read<int>(payload));
-                return {DumpStatus::Done, 0, {}};
+                result.status = DumpStatus::Done;
+                return result;
             case NLMSG_ERROR:
                 if (payload.size() < sizeof(int)) return Failed("netlink error message cut short");
                 if (Read<int>(payload) == 0) return Failed("unexpected netlink acknowledgement");
                 return KernelRefused(Read<int>(payload));
             case SOCK_DIAG_BY_FAMILY:
-                if (!append(payload, identity.family, items))
-                    return Failed("malformed inet_diag message");
+                if (!onPayload(payload)) return Failed("malformed inet_diag message");
                 continue;
             default:
                 return Failed("unexpected netlink message type " +
                               std::to_string(header.nlmsg_type));
         }
     }
-    return {DumpStatus::More, 0, {}};
-}
-
-}  // namespace
-
-DatagramResult ParseInetDiagDatagram(std::span<const std::byte> datagram,
-                                     const DumpIdentity& identity, std::vector<TcpRow>& rows) {
-    return ParseDatagram(datagram, identity, rows, AppendSocket);
-}
-
-DatagramResult ParseInetDiagDatagram(std::span<const std::byte> datagram,
-                                     const DumpIdentity& identity,
-                                     std::vector<Listener>& listeners) {
-    return ParseDatagram(datagram, identity, listeners, AppendListener);
+    return result;
 }

@@ -109,7 +109,7 @@ void ParseLine(std::string_view text, ProcTcpFile file, std::vector<TcpRow>& row
     const auto remote = ReadEndpoint(line, words);
     if (!remote || !line.Spaces()) return;
     const auto state = line.Hex(2);
-    if (!state || !line.AtFieldEnd() || *state >= LinuxTcp::BoundInactive) return;
+    if (!state || !line.AtFieldEnd()) return;
     // tx_queue:rx_queue tr:tm->when retrnsmt, then uid, timeout and inode.
     const bool queuesAndTimers = line.Spaces() && line.HexRun() && line.Char(':') &&
                                  line.HexRun() && line.Spaces() && line.HexRun() &&
@@ -119,24 +119,11 @@ void ParseLine(std::string_view text, ProcTcpFile file, std::vector<TcpRow>& row
     if (!uid || !line.Spaces() || !line.Decimal() || !line.Spaces()) return;
     const auto inode = line.Decimal32();
     if (!inode || !line.AtFieldEnd()) return;
-
-    TcpRow row;
-    row.state = StateCodeFromLinux(*state);
-    row.localPort = PortField(local->port);
-    row.remotePort = PortField(remote->port);
-    row.socket = *inode;
-    row.uid = *uid;
-    if (file == ProcTcpFile::Tcp) {
-        std::memcpy(row.localAddress.data(), local->address.data(), 4);
-        std::memcpy(row.remoteAddress.data(), remote->address.data(), 4);
-    } else {
-        const auto mappedLocal = LinuxTcp::MappedIpv4(local->address);
-        const auto mappedRemote = LinuxTcp::MappedIpv4(remote->address);
-        if (!mappedLocal || !mappedRemote) return;  // a real IPv6 socket
-        row.localAddress = *mappedLocal;
-        row.remoteAddress = *mappedRemote;
-    }
-    rows.push_back(row);
+    const auto row =
+        LinuxTcp::RowOf({*state, local->address, remote->address, PortField(local->port),
+                         PortField(remote->port), *inode, *uid},
+                        file == ProcTcpFile::Tcp6);
+    if (row) rows.push_back(*row);
 }
 
 }  // namespace

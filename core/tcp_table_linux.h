@@ -4,13 +4,17 @@
 #include <vector>
 
 #include "core/netlink_reply.h"
+#include "core/netlink_socket.h"
 #include "core/tcp_row.h"
 
 // The two Linux sources of the connection table, each sorted into table order.
 // GetTcpTable uses the first and falls back on the second.
 
-// From inet_diag dumps of the IPv4 and IPv6 TCP sockets.
+// From inet_diag dumps of the IPv4 and IPv6 TCP sockets, on a socket of its own.
 TcpTable ReadNetlinkTcpTable();
+
+// The same on the given socket.
+TcpTable DumpTcpTable(NetlinkSocket& netlink);
 
 // From /proc/net/tcp and /proc/net/tcp6.
 TcpTable ReadProcTcpTable();

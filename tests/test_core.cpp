@@ -1,7 +1,8 @@
 // The core: the connection table's order, its parsers on tables recorded from a real kernel
-// (tools/record_kernel_tables.py) and on broken input, its readers against the real kernel in a
-// network namespace of the test's own (ss is the witness), the filter rules, the checks of the
-// add-filter window, the refresh and the clipboard text.
+// (tools/record_kernel_tables.py) and on broken input, the netlink reader against a socket pair
+// that answers as the kernel would, its readers against the real kernel in a network namespace of
+// the test's own (ss is the witness), the filter rules, the checks of the add-filter window, the
+// refresh and the clipboard text.
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
 #include <linux/sock_diag.h>
@@ -17,6 +18,7 @@
 #include "core/filters.h"
 #include "core/input_checks.h"
 #include "core/netlink_reply.h"
+#include "core/netlink_socket.h"
 #include "core/proc_net_tcp.h"
 #include "core/refresh.h"
 #include "core/row_text.h"
@@ -42,25 +44,43 @@ QByteArray Patched(QByteArray bytes, std::initializer_list<std::pair<int, int>> 
     return bytes;
 }
 
-// A parse as one line: how it ended, the rows read, and the kernel's errno.
-QString Parse(const QByteArray& datagram, const DumpIdentity& id, std::vector<TcpRow>& rows) {
-    const auto result =
-        ParseInetDiagDatagram(std::as_bytes(std::span(datagram.data(), datagram.size())), id, rows);
-    return QString::asprintf("%s %zu %s", std::array{"more", "done", "failed"}[int(result.status)],
-                             rows.size(),
-                             result.kernelError ? strerrorname_np(result.kernelError) : "0");
+// Reads one datagram of a dump of IPv6 sockets; true when it ends the dump.
+bool ParseIpv6(const QByteArray& datagram, const DumpIdentity& id, std::vector<TcpRow>& rows) {
+    const auto append = [&](auto payload) { return AppendInetDiagSocket(payload, AF_INET6, rows); };
+    const auto bytes = std::as_bytes(std::span(datagram.data(), datagram.size()));
+    return ReadDumpDatagram(bytes, id, append).status == DumpStatus::Done;
 }
 
 // A recorded dump: its sequence number and port id, then each datagram behind its length.
 // The datagrams come back joined; no message straddles two.
-std::pair<DumpIdentity, QByteArray> LoadDump(const char* name, std::uint8_t family) {
+std::pair<DumpIdentity, QByteArray> LoadDump(const char* name) {
     const QByteArray file = ReadData(name);
     const auto word = [&](qsizetype at) { return qFromUnaligned<quint32>(file.constData() + at); };
     if (file.size() < 8) return {};
-    std::pair<DumpIdentity, QByteArray> dump{{family, word(0), word(4)}, {}};
+    std::pair<DumpIdentity, QByteArray> dump{{word(0), word(4)}, {}};
     for (qsizetype at = 8; at + 4 <= file.size(); at += 4 + word(at))
         dump.second += file.mid(at + 4, word(at));
     return dump;
+}
+
+// The table read over a socket pair whose other end plays the kernel: it has queued the answers
+// to the requests 1, 2, ... Each message answers its request, but one of sequence number 0, which
+// answers none.
+TcpTable DumpOverSocketPair(QByteArrayList answers) {
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) return {{}, "no pair"};
+    NetlinkSocket netlink(ends[0], LoadDump("inet_diag_tcp4.bin").first.portId);
+    netlink.setReplyTimeout(std::chrono::milliseconds(50));
+    for (int i = 0, left; i < answers.size(); ++i) {
+        left = answers[i].size();
+        for (auto* header = reinterpret_cast<nlmsghdr*>(answers[i].data()); NLMSG_OK(header, left);
+             header = NLMSG_NEXT(header, left))
+            if (header->nlmsg_seq != 0) header->nlmsg_seq = i + 1;
+        send(ends[1], answers[i].data(), answers[i].size(), 0);
+    }
+    TcpTable table = DumpTcpTable(netlink);
+    close(ends[1]);
+    return table;
 }
 
 }  // namespace
@@ -75,76 +95,94 @@ private slots:
     // tables: rows to drop, for a socket only bound, a listener listed twice, a line cut short,
     // and tcp6 sockets with one end IPv4-mapped and the other plain IPv6 (::ffff:127.0.0.2 and
     // ::1 as a little-endian host prints them).
-    void recordedTablesMatchSs() {
-        const auto witness = RowTexts(RowsFromSsListing(ReadData("ss_tan.txt").toStdString()));
-        std::vector<TcpRow> netlink, proc;
-        for (const auto& [id, bytes] :
-             {LoadDump("inet_diag_tcp4.bin", AF_INET), LoadDump("inet_diag_tcp6.bin", AF_INET6)})
-            QVERIFY(Parse(bytes, id, netlink).startsWith("done"));
+    void recordedProcTablesMatchSs() {
+        std::vector<TcpRow> proc;
         const std::string mapped = "0000000000000000FFFF00000200007F:20FB ",
-                          ipv6 = "00000000000000000000000001000000:B60D ";
+                          ipv6 = "00000000000000000000000001000000:B60D ",
+                          rest = " 00000000:00000000 00:00000000 00000000 0 0 87239\n";
         ParseProcNetTcp(ReadData("proc_net_tcp.txt").toStdString() +
-                            "0: 0200007F:1F91 00000000:0000 0D\n1: 0200007F:1F90 00000000:0000 0A\n"
-                            "2: 0200007F:1F90 00000000:0000 0",
+                            "0: 0200007F:1F91 00000000:0000 0D" + rest +
+                            "1: 0200007F:1F90 00000000:0000 0A" + rest +
+                            "2: 0200007F:1F90 00000000:0000 0A 0",
                         ProcTcpFile::Tcp, proc);
-        ParseProcNetTcp(ReadData("proc_net_tcp6.txt").toStdString() + "0: " + mapped + ipv6 +
-                            "01\n1: " + ipv6 + mapped + "01\n",
+        ParseProcNetTcp(ReadData("proc_net_tcp6.txt").toStdString() + "0: " + mapped + ipv6 + "01" +
+                            rest + "1: " + ipv6 + mapped + "01" + rest,
                         ProcTcpFile::Tcp6, proc);
         // Tables of 2048 rows or more take another sorting path: here 25 shuffled copies.
         std::vector<TcpRow> copies;
-        for (int i = 0; i < 25; ++i) copies.insert(copies.end(), netlink.begin(), netlink.end());
+        for (int i = 0; i < 25; ++i) copies.insert(copies.end(), proc.begin(), proc.end());
         std::ranges::shuffle(copies, std::mt19937(7));
-        for (std::vector<TcpRow>* rows : {&netlink, &proc, &copies}) {
+        for (std::vector<TcpRow>* rows : {&proc, &copies}) {
             SortAndDropSocketsListedTwice(*rows);
-            QCOMPARE(RowTexts(*rows), witness);
+            QCOMPARE(RowTexts(*rows),
+                     RowTexts(RowsFromSsListing(ReadData("ss_tan.txt").toStdString())));
         }
     }
 
-    // Each case changes the first datagram of the recorded IPv4 dump (30 socket messages of 124
-    // bytes, no end yet) or its first message alone. The outcome: how the parse ended, the rows
-    // read, and the kernel's errno.
-    void brokenNetlinkDatagram_data() {
-        const auto [id, bytes] = LoadDump("inet_diag_tcp4.bin", AF_INET);
+    // Each case is what the kernel answers to a socket's requests: the recorded dumps of the IPv4
+    // and IPv6 sockets, or the first IPv4 socket message alone, changed.
+    void kernelAnswers_data() {
+        const QByteArray tcp4 = LoadDump("inet_diag_tcp4.bin").second,
+                         tcp6 = LoadDump("inet_diag_tcp6.bin").second;
         constexpr int message = 124, length = offsetof(nlmsghdr, nlmsg_len),
                       typeAndFlags = offsetof(nlmsghdr, nlmsg_type),
                       sequence = offsetof(nlmsghdr, nlmsg_seq),
                       portId = offsetof(nlmsghdr, nlmsg_pid), payload = sizeof(nlmsghdr),
-                      socketMessage = payload + sizeof(inet_diag_msg);
-        const QByteArray first = bytes.left(30 * message), one = first.left(message);
-        const int interrupted = SOCK_DIAG_BY_FAMILY | (NLM_F_MULTI | NLM_F_DUMP_INTR) << 16;
-        QTest::addColumn<QByteArray>("datagram");
-        QTest::addColumn<QString>("outcome");
-        QTest::newRow("other sequence")
-            << Patched(first, {{sequence, id.sequence + 1}}) << "more 29 0";
-        QTest::newRow("second sent as from the kernel")
-            << Patched(first, {{message + portId, 0}}) << "more 29 0";
-        QTest::newRow("refused") << Patched(one, {{typeAndFlags, NLMSG_ERROR}, {payload, -EPERM}})
-                                 << "failed 0 EPERM";
+                      ports = payload + offsetof(inet_diag_msg, id.idiag_sport),
+                      done = NLMSG_LENGTH(sizeof(int)),
+                      interruptedType = SOCK_DIAG_BY_FAMILY | NLM_F_DUMP_INTR << 16;
+        // `moved` has other ports: a row that no other answer lists.
+        const QByteArray one = tcp4.left(message), end = tcp4.right(done),
+                         sockets = tcp4.chopped(done), moved = Patched(one, {{ports, 0x01000100}}),
+                         interrupted = Patched(moved, {{typeAndFlags, interruptedType}}) + end;
+        const auto refusal = [&](int type, int error) {
+            return Patched(one, {{typeAndFlags, type}, {payload, -error}});
+        };
+        const auto witness = RowTexts(RowsFromSsListing(ReadData("ss_tan.txt").toStdString()));
+        const auto failed = [](const char* why) { return QStringList{QString("netlink: ") + why}; };
+        QTest::addColumn<QByteArrayList>("answers");
+        QTest::addColumn<QStringList>("table");
+        QTest::newRow("another request's message")
+            << QByteArrayList{Patched(moved, {{sequence, 0}}) + tcp4, tcp6} << witness;
+        QTest::newRow("another sender's message")
+            << QByteArrayList{Patched(moved, {{portId, 0}}) + tcp4, tcp6} << witness;
+        QTest::newRow("no IPv6 table, as if it were empty")
+            << QByteArrayList{tcp4, refusal(NLMSG_ERROR, ENOENT)}
+            << RowTexts(DumpOverSocketPair({tcp4, end}).rows);
         QTest::newRow("broken off")
-            << Patched(one, {{typeAndFlags, NLMSG_DONE}, {payload, -ENOBUFS}})
-            << "failed 0 ENOBUFS";
-        QTest::newRow("second interrupted")
-            << Patched(first, {{message + typeAndFlags, interrupted}}) << "failed 1 0";
-        QTest::newRow("other family") << Patched(one, {{payload, AF_INET6}}) << "failed 0 0";
+            << QByteArrayList{refusal(NLMSG_DONE, ENOBUFS)} << failed("No buffer space available");
+        QTest::newRow("other family") << QByteArrayList{Patched(one, {{payload, AF_INET6}})}
+                                      << failed("malformed inet_diag message");
         QTest::newRow("socket message too short")
-            << Patched(one, {{length, socketMessage - 1}}) << "failed 0 0";
-        QTest::newRow("length inside the header") << Patched(first, {{length, 8}}) << "failed 0 0";
+            << QByteArrayList{Patched(one, {{length, ports + 47}})}
+            << failed("malformed inet_diag message");
+        QTest::newRow("length inside the header") << QByteArrayList{Patched(tcp4, {{length, 8}})}
+                                                  << failed("netlink message length out of bounds");
+        QTest::newRow("interrupted, then whole")
+            << QByteArrayList{interrupted, tcp4, tcp6} << witness;
+        QTest::newRow("interrupted every time")
+            << QByteArrayList{interrupted, interrupted, interrupted}
+            << failed("the table kept changing during the dump");
+        QTest::newRow("larger than the buffer")
+            << QByteArrayList{sockets.repeated(4) + end, tcp6} << witness;
+        QTest::newRow("never ends") << QByteArrayList{sockets} << failed("the dump did not end");
     }
-    void brokenNetlinkDatagram() {
-        QFETCH(QByteArray, datagram);
-        std::vector<TcpRow> rows;
-        QTEST(Parse(datagram, LoadDump("inet_diag_tcp4.bin", AF_INET).first, rows), "outcome");
+    void kernelAnswers() {
+        QFETCH(QByteArrayList, answers);
+        const TcpTable table = DumpOverSocketPair(answers);
+        QTEST(table.readable() ? RowTexts(table.rows) : QStringList{table.failure.c_str()},
+              "table");
     }
 
     // Wherever a dump is cut, the rows read are those of the whole messages in front of the cut,
     // and the dump is not done.
     void everyCutFailsCleanly() {
-        const auto [id, whole] = LoadDump("inet_diag_tcp6.bin", AF_INET6);
+        const auto [id, whole] = LoadDump("inet_diag_tcp6.bin");
         std::vector<TcpRow> all;
-        QVERIFY(Parse(whole, id, all).startsWith("done"));
+        QVERIFY(ParseIpv6(whole, id, all));
         for (qsizetype cut = 1; cut < whole.size(); ++cut) {
             std::vector<TcpRow> rows;
-            QVERIFY(!Parse(whole.left(cut), id, rows).startsWith("done"));
+            QVERIFY(!ParseIpv6(whole.left(cut), id, rows));
             QVERIFY(rows.size() <= all.size() &&
                     std::equal(rows.begin(), rows.end(), all.begin(), SameConnection));
         }
