@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -56,6 +57,19 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
+// The scratch folder's paths, for a handler of an interruption, which may only unlink them.
+char interruptedCleanup[4][128];
+
+// An interrupted bench removes its scratch folder; its children end with it (parent-death
+// signal), Xvfb by SIGTERM so that it removes its lock.
+void RemoveScratchAndEnd(int signal) {
+    for (const char* path : interruptedCleanup) {
+        if (unlink(path) != 0) rmdir(path);
+    }
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
 // Where the page opened on exit goes: a URL handler that opens nothing.
 struct Scratch {
     std::filesystem::path dir;
@@ -65,7 +79,13 @@ struct Scratch {
         std::filesystem::create_directories(dir / "bin");
         std::ofstream(dir / "bin/xdg-open") << "#!/bin/sh\nexit 0\n";
         std::filesystem::permissions(dir / "bin/xdg-open", std::filesystem::perms::owner_all);
+        const std::filesystem::path paths[] = {dir / "bin/xdg-open", dir / "bin", log(), dir};
+        for (int i = 0; i < 4; ++i)
+            std::snprintf(interruptedCleanup[i], sizeof interruptedCleanup[i], "%s",
+                          paths[i].c_str());
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, RemoveScratchAndEnd);
     }
+    std::filesystem::path log() const { return dir / "program.log"; }
     ~Scratch() {
         std::error_code ignored;
         std::filesystem::remove_all(dir, ignored);
@@ -350,6 +370,29 @@ bool ParseOptions(int argc, char* argv[], Options* options) {
     return true;
 }
 
+// What a large table uses of the kernel's room: descriptors system-wide, the pages of TCP
+// buffers (idle loopback connections hold none, so descriptors and memory for the sockets
+// themselves run out first) and the memory left.
+std::string KernelRoom() {
+    long long descriptors = 0, unused = 0, maxDescriptors = 0, pages = 0;
+    std::ifstream("/proc/sys/fs/file-nr") >> descriptors >> unused >> maxDescriptors;
+    std::ifstream sockstat("/proc/net/sockstat");
+    for (std::string line; std::getline(sockstat, line);) {
+        const std::size_t at = line.find(" mem ");
+        if (line.rfind("TCP:", 0) == 0 && at != std::string::npos)
+            pages = std::stoll(line.substr(at + 5));
+    }
+    std::ifstream memory("/proc/meminfo");
+    std::string name;
+    long long availableKb = 0;
+    while (memory >> name >> availableKb && name != "MemAvailable:") memory.ignore(1000, '\n');
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "descriptors %lld of %lld, TCP buffer pages %lld, memory available %lld MiB",
+                  descriptors, maxDescriptors, pages, availableKb / 1024);
+    return text;
+}
+
 // Opens connections for a table of `rows` rows (both ends of each listed), printing progress.
 // Returns false, having said why, when the machine holds fewer; the farm keeps what it opened.
 bool GrowTable(ConnectionFarm& farm, int rows) {
@@ -370,6 +413,7 @@ bool GrowTable(ConnectionFarm& farm, int rows) {
         std::printf("could not open more than %d connections: %s\n", farm.opened(), why.c_str());
     else
         std::printf("  done in %.1f s\n", Ms(Clock::now() - start) / 1000);
+    std::printf("  %s\n", KernelRoom().c_str());
     std::fflush(stdout);
     return grown;
 }
@@ -402,7 +446,7 @@ int main(int argc, char* argv[]) {
     }
     const Scratch scratch;
     const Setup setup{options.program, server.display(),
-                      ProgramEnvironment(server.display(), scratch), scratch.dir / "program.log"};
+                      ProgramEnvironment(server.display(), scratch), scratch.log()};
     const unsigned cores = std::thread::hardware_concurrency();
     std::printf("program %s on Xvfb %s, no window manager, %u cores\n", options.program.c_str(),
                 server.display().c_str(), cores);
@@ -463,9 +507,8 @@ int main(int argc, char* argv[]) {
             const Launch launch = LaunchOnce(setup, Ending::ExitAtOnce);
             if (launch.ok || launch.exitMs > 0) exits.push_back(launch.exitMs);
             rows = launch.shown + launch.hidden;
-            std::printf("  run %d: %s counts %.1f ms  exit %.1f ms%s%s\n", run,
-                        launch.ok ? "" : "FAILED", launch.countsMs, launch.exitMs,
-                        launch.ok ? "" : ": ", launch.failure.c_str());
+            std::printf("  run %d: counts %.1f ms  exit %.1f ms%s%s\n", run, launch.countsMs,
+                        launch.exitMs, launch.ok ? "" : "  FAILED: ", launch.failure.c_str());
             std::fflush(stdout);
         }
         loops.clear();

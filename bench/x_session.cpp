@@ -28,7 +28,7 @@ bool PrivateXServer::Start(std::string* why) {
     }
     pid_ = fork();
     if (pid_ == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        prctl(PR_SET_PDEATHSIG, SIGTERM);  // so that it removes its lock and socket
         close(fds[0]);
         const int quiet = open("/dev/null", O_WRONLY);
         dup2(quiet, 1);
