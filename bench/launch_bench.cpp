@@ -282,10 +282,11 @@ Launch LaunchOnce(const Setup& setup, Ending ending) {
     const auto asked = Clock::now();
     watch.RequestClose();
     if (!program.WaitFor(kExitTimeout)) {
+        // At least this long: counted before the kill, which may itself take seconds.
+        result.exitMs = Ms(Clock::now() - asked);
         program.Kill();
         result.failure = "still running " + std::to_string(kExitTimeout.count()) +
                          " s after the close request; killed";
-        result.exitMs = Ms(Clock::now() - asked);
         return result;
     }
     result.exitMs = Ms(Clock::now() - asked);
