@@ -504,9 +504,11 @@ int main(int argc, char* argv[]) {
         std::fflush(stdout);
         std::vector<double> exits;
         long long rows = 0;
+        int killed = 0;  // a killed run counts as the time it was given: the median is a floor
         for (int run = 1; run <= runs; ++run) {
             const Launch launch = LaunchOnce(setup, Ending::ExitAtOnce);
             if (launch.ok || launch.exitMs > 0) exits.push_back(launch.exitMs);
+            killed += !launch.ok && launch.exitMs > 0;
             rows = launch.shown + launch.hidden;
             std::printf("  run %d: counts %.1f ms  exit %.1f ms%s%s\n", run, launch.countsMs,
                         launch.exitMs, launch.ok ? "" : "  FAILED: ", launch.failure.c_str());
@@ -515,8 +517,10 @@ int main(int argc, char* argv[]) {
         loops.clear();
         char line[200];
         std::snprintf(line, sizeof line,
-                      "RESULT exit rows=%lld busy_loops=%d exit_ms=%.1f cores=%u runs=%d", rows,
-                      kBusyLoops, Median(exits), cores, runs);
+                      "RESULT exit rows=%lld busy_loops=%d exit_ms=%.1f killed_after_%llds=%d "
+                      "cores=%u runs=%d",
+                      rows, kBusyLoops, Median(exits), static_cast<long long>(kExitTimeout.count()),
+                      killed, cores, runs);
         std::printf("%s\n", line);
         results.emplace_back(line);
     }
