@@ -46,6 +46,7 @@ test: build
 
 bench: build
 	./$(BUILD)/bench/sockview-bench
+	./$(BUILD)/bench/sockview-launch-bench
 
 # The layers include only downwards, and every C++ file is formatted.
 check:

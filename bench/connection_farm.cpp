@@ -6,11 +6,13 @@
 #include <netinet/in.h>
 #include <sched.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 
@@ -29,9 +31,18 @@ sockaddr_in Address(std::uint32_t hostOrder, std::uint16_t port) {
     return address;
 }
 
+// Tells the parent which step failed and why, in place of the ready byte.
+[[noreturn]] void Fail(int pipeFd, const char* step) {
+    const std::string message = std::string(step) + ": " + std::strerror(errno);
+    if (write(pipeFd, message.data(), message.size()) < 0) _exit(1);
+    _exit(1);
+}
+
 // Runs in the child: listens on 127.1.k.1, connects count clients from 127.2.k.1 and keeps
 // everything open until the parent closes the pipe. Writes one byte once all are established.
+// It ends with the parent too, so that an interrupted bench leaves no connections behind.
 [[noreturn]] void RunChild(int index, int count, int pipeFd) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
     const std::uint32_t server = (127u << 24) | (1u << 16) | (std::uint32_t(index) << 8) | 1u;
     const std::uint32_t client = (127u << 24) | (2u << 16) | (std::uint32_t(index) << 8) | 1u;
     const int listener = socket(AF_INET, SOCK_STREAM, 0);
@@ -40,7 +51,7 @@ sockaddr_in Address(std::uint32_t hostOrder, std::uint16_t port) {
     sockaddr_in at = Address(server, 5000);
     if (bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ||
         listen(listener, kBatch) != 0)
-        _exit(2);
+        Fail(pipeFd, "listening");
     for (int done = 0; done < count;) {
         const int batch = std::min(kBatch, count - done);
         for (int i = 0; i < batch; ++i) {
@@ -49,10 +60,10 @@ sockaddr_in Address(std::uint32_t hostOrder, std::uint16_t port) {
             sockaddr_in from = Address(client, 0);
             if (s < 0 || bind(s, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
                 connect(s, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0)
-                _exit(3);
+                Fail(pipeFd, "connecting");
         }
         for (int i = 0; i < batch; ++i) {
-            if (accept(listener, nullptr, nullptr) < 0) _exit(4);
+            if (accept(listener, nullptr, nullptr) < 0) Fail(pipeFd, "accepting");
         }
         done += batch;
     }
@@ -68,7 +79,7 @@ sockaddr_in Address(std::uint32_t hostOrder, std::uint16_t port) {
 
 ConnectionFarm::~ConnectionFarm() { Close(); }
 
-bool ConnectionFarm::Grow(int count, std::string* why) {
+bool ConnectionFarm::Grow(int count, std::string* why, const std::function<void(int)>& progress) {
     while (opened_ < count) {
         const int batch = std::min(kConnectionsPerChild, count - opened_);
         int fds[2];
@@ -87,13 +98,19 @@ bool ConnectionFarm::Grow(int count, std::string* why) {
             *why = std::string("fork: ") + std::strerror(errno);
             return false;
         }
-        children_.push_back({pid, fds[0]});
-        char ready = 0;
-        if (read(fds[0], &ready, 1) != 1) {
-            *why = "a child could not open its connections";
+        char answer[200];
+        const ssize_t length = read(fds[0], answer, sizeof answer);
+        if (length != 1 || answer[0] != 1) {
+            *why = "child " + std::to_string(children_.size() + 1) + " of the farm, " +
+                   (length > 0 ? std::string(answer, static_cast<std::size_t>(length))
+                               : std::string("ended before its connections were open"));
+            close(fds[0]);
+            waitpid(pid, nullptr, 0);
             return false;
         }
+        children_.push_back({pid, fds[0]});
         opened_ += batch;
+        if (progress) progress(opened_);
     }
     return true;
 }

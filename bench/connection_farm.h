@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,9 +11,11 @@
 class ConnectionFarm {
 public:
     ~ConnectionFarm();
-    // Opens connections until count are established; false with the reason on failure.
-    bool Grow(int count, std::string* why);
+    // Opens connections until count are established, telling `progress` how many are open after
+    // each child; false with the reason on failure, keeping those already open.
+    bool Grow(int count, std::string* why, const std::function<void(int opened)>& progress = {});
     void Close();
+    int opened() const { return opened_; }
 
 private:
     struct Child {
