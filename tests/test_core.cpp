@@ -1,7 +1,7 @@
 // The core: the connection table's order, its parsers on tables recorded from a real kernel
 // (tools/record_kernel_tables.py) and on broken input, its readers against the real kernel in a
 // network namespace of the test's own (ss is the witness), the filter rules, the checks of the
-// add-filter window, the refresh and the clipboard text.
+// add-filter window, the refresh, the clipboard text and the remote host line.
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
 #include <linux/sock_diag.h>
@@ -19,6 +19,7 @@
 #include "core/netlink_reply.h"
 #include "core/proc_net_tcp.h"
 #include "core/refresh.h"
+#include "core/remote_host.h"
 #include "core/row_text.h"
 #include "core/tcp_table.h"
 #include "core/tcp_table_linux.h"
@@ -274,6 +275,32 @@ private slots:
         QFETCH(std::vector<TcpRow>, rows);
         const auto text = ClipboardText({true, false, true, true, true}, rows);
         QTEST(QByteArray::fromStdString(text.value_or("no text")), "text");
+    }
+
+    // A remote host's name as a tooltip shows it: ASCII, on one line, no longer than a real one.
+    void remoteHostLine_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("plain") << QByteArray("peer.example") << "peer.example";
+        QTest::newRow("control characters and separators")
+            << QByteArray("a\nRemote host: b\u2028c\u0085d") << "a?Remote host: b?c?d";
+        QTest::newRow("international labels")
+            << QByteArray("b\u00fccher.\u4f8b\u3048.test") << "xn--bcher-kva.xn--r8jz45g.test";
+        QTest::newRow("mixed label (RFC 3492 7.1 L)")
+            << QByteArray("3\u5e74B\u7d44\u91d1\u516b\u5148\u751f")
+            << "xn--3B-ww4c5e180e575a65lsy2b";
+        QTest::newRow("invalid UTF-8, overlong, surrogate")
+            << QByteArray("b\xff.\xc0\xaex\xed\xa0\x80") << "b?.??x???";
+        QTest::newRow("longest") << QByteArray(253, 'a') << QString(253, 'a');
+        QTest::newRow("too long once in ASCII")
+            << QByteArray(244, 'a') + ".b\u00fccher" << QString(244, 'a') + ".xn--bche...";
+    }
+    void remoteHostLine() {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, line);
+        QCOMPARE(
+            QString::fromStdString(RemoteHostLine({HostAnswer::Kind::Named, name.toStdString()})),
+            "Remote host: " + line);
     }
 };
 
