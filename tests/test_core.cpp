@@ -15,11 +15,11 @@
 
 #include "core/clipboard_text.h"
 #include "core/filters.h"
+#include "core/host_names.h"
 #include "core/input_checks.h"
 #include "core/netlink_reply.h"
 #include "core/proc_net_tcp.h"
 #include "core/refresh.h"
-#include "core/remote_host.h"
 #include "core/row_text.h"
 #include "core/tcp_table.h"
 #include "core/tcp_table_linux.h"
@@ -301,6 +301,40 @@ private slots:
         QCOMPARE(
             QString::fromStdString(RemoteHostLine({HostAnswer::Kind::Named, name.toStdString()})),
             "Remote host: " + line);
+    }
+
+    // Lookups run beside the asker, four at a time: an answer is in by the deadline, the lookup
+    // still running then counting as no name, and the queue goes on once lookups end. Neither a
+    // listener nor a remote address of 0.0.0.0 is looked up.
+    void hostNamesLookedUpBeside() {
+        auto calls = std::make_shared<std::atomic<int>>(0);
+        auto mayAnswer = std::make_shared<std::atomic<bool>>(false);
+        const HostNames names(
+            [=](const Ipv4Address& address) -> std::optional<std::string> {
+                ++*calls;
+                mayAnswer->wait(false);
+                return "host" + std::to_string(address[3]);
+            },
+            [](const Ipv4Address&) {}, std::chrono::milliseconds(50));
+        const auto lines = [&] {
+            QStringList lines;
+            const auto line = [&](const TcpRow& row) {
+                lines << QString::fromStdString(RemoteHostLine(names.AnswerFor(row)))
+                             .remove("Remote host: ");
+            };
+            for (const char* remote :
+                 {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5", "0.0.0.0"})
+                line(Row(5, "10.0.0.9", 1, remote, 2));
+            line(Row(2, "10.0.0.9", 1, "10.0.0.6", 0));
+            return lines.join('|');
+        };
+        QCOMPARE(lines(),
+                 "looking up...|looking up...|looking up...|looking up...|looking up...||");
+        QTRY_COMPARE(lines(), "no name|no name|no name|no name|looking up...||");
+        QCOMPARE(*calls, 4);
+        *mayAnswer = true;
+        mayAnswer->notify_all();
+        QTRY_COMPARE(lines(), "no name|no name|no name|no name|host5||");
     }
 };
 
