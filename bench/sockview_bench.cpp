@@ -59,7 +59,8 @@ std::size_t HeapInUse() {
 // everything else.
 std::size_t ListBytesPerRow() {
     bool empty = true;
-    frmMain window([&empty] { return empty ? TcpTable{} : GetTcpTable(); }, SystemOwnerLookup());
+    frmMain window([&empty] { return empty ? TcpTable{} : GetTcpTable(); }, SystemOwnerLookup(),
+                   SystemHostLookup());
     bool known = false;
     QObject::connect(&window.connections(), &ConnectionModel::OwnersKnown,
                      [&known] { known = true; });
@@ -113,7 +114,7 @@ int main(int argc, char* argv[]) {
             snapshotTaken = Clock::now();
             return table;
         },
-        SystemOwnerLookup());
+        SystemOwnerLookup(), SystemHostLookup());
     QObject::connect(&window.connections(), &ConnectionModel::OwnersKnown,
                      [&ownersKnown] { ownersKnown = Clock::now(); });
     window.show();
