@@ -281,7 +281,6 @@ private slots:
     void remoteHostLine_data() {
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QString>("line");
-        QTest::newRow("plain") << QByteArray("peer.example") << "peer.example";
         QTest::newRow("control characters and separators")
             << QByteArray("a\nRemote host: b\u2028c\u0085d") << "a?Remote host: b?c?d";
         QTest::newRow("international labels")
@@ -290,7 +289,7 @@ private slots:
             << QByteArray("3\u5e74B\u7d44\u91d1\u516b\u5148\u751f")
             << "xn--3B-ww4c5e180e575a65lsy2b";
         QTest::newRow("invalid UTF-8, overlong, surrogate")
-            << QByteArray("b\xff.\xc0\xaex\xed\xa0\x80") << "b?.??x???";
+            << QByteArray("b\xff.\xe0\x80\xaex\xed\xa0\x80") << "b?.???x???";
         QTest::newRow("longest") << QByteArray(253, 'a') << QString(253, 'a');
         QTest::newRow("too long once in ASCII")
             << QByteArray(244, 'a') + ".b\u00fccher" << QString(244, 'a') + ".xn--bche...";
