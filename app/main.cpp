@@ -53,7 +53,7 @@ int main(int argc, char* argv[]) {
 
     RealDesktop desktop;
     InstallDesktop(desktop);
-    frmMain window(&GetTcpTable, SystemOwnerLookup());
+    frmMain window(&GetTcpTable, SystemOwnerLookup(), SystemHostLookup());
     window.show();
     return app.exec();
 }

@@ -1,7 +1,8 @@
 // Measures the snapshot and a full refresh of the main window against `ss -tan4` on the same
 // table, both while the owners are looked up beside them, the memory the list holds per listed
-// row, the longest a row's owner question keeps the window waiting, and how soon every owner is
-// known against `ss -tanp`. Run as root: it makes its own network namespace.
+// row, the longest a row's tooltip question (its owner and its remote host, with their lookups
+// running) keeps the window waiting, and how soon every owner is known against `ss -tanp`. Run as
+// root: it makes its own network namespace.
 // Usage: sockview-bench [connections ...]
 #include <fcntl.h>
 #include <malloc.h>
@@ -59,7 +60,8 @@ std::size_t HeapInUse() {
 // everything else.
 std::size_t ListBytesPerRow() {
     bool empty = true;
-    frmMain window([&empty] { return empty ? TcpTable{} : GetTcpTable(); }, SystemOwnerLookup());
+    frmMain window([&empty] { return empty ? TcpTable{} : GetTcpTable(); }, SystemOwnerLookup(),
+                   SystemHostLookup());
     bool known = false;
     QObject::connect(&window.connections(), &ConnectionModel::OwnersKnown,
                      [&known] { known = true; });
@@ -113,7 +115,7 @@ int main(int argc, char* argv[]) {
             snapshotTaken = Clock::now();
             return table;
         },
-        SystemOwnerLookup());
+        SystemOwnerLookup(), SystemHostLookup());
     QObject::connect(&window.connections(), &ConnectionModel::OwnersKnown,
                      [&ownersKnown] { ownersKnown = Clock::now(); });
     window.show();

@@ -1,34 +1,13 @@
 #include "core/socket_owner.h"
 
 #include <algorithm>
-#include <string_view>
+
+#include "core/printable.h"
 
 namespace {
 
 // At most this many holders are named, one line each.
 constexpr std::size_t NamedHolders = 5;
-
-// A name is anybody's to choose: a control character (or a Unicode line separator, which
-// breaks a line as well) shows as "?", so that no name can forge a line of its own.
-std::string Printable(std::string_view name) {
-    std::string text;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(name[i]);
-        const auto next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
-        if (byte < 0x20 || byte == 0x7F) {
-            text += '?';
-        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080 to U+009F
-            text += '?';
-            ++i;
-        } else if (name.substr(i, 3) == "\u2028" || name.substr(i, 3) == "\u2029") {
-            text += '?';
-            i += 2;
-        } else {
-            text += name[i];
-        }
-    }
-    return text;
-}
 
 std::string FactsText(const OwnerFacts& facts) {
     using Kind = OwnerFacts::Kind;

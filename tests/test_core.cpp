@@ -2,7 +2,7 @@
 // (tools/record_kernel_tables.py) and on broken input, the netlink reader against a socket pair
 // that answers as the kernel would, its readers against the real kernel in a network namespace of
 // the test's own (ss is the witness), the filter rules, the checks of the add-filter window, the
-// refresh and the clipboard text.
+// refresh, the clipboard text and the remote host line.
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
 #include <linux/sock_diag.h>
@@ -16,6 +16,7 @@
 
 #include "core/clipboard_text.h"
 #include "core/filters.h"
+#include "core/host_names.h"
 #include "core/input_checks.h"
 #include "core/netlink_reply.h"
 #include "core/netlink_socket.h"
@@ -312,6 +313,65 @@ private slots:
         QFETCH(std::vector<TcpRow>, rows);
         const auto text = ClipboardText({true, false, true, true, true}, rows);
         QTEST(QByteArray::fromStdString(text.value_or("no text")), "text");
+    }
+
+    // A remote host's name as a tooltip shows it: ASCII, on one line, no longer than a real one.
+    void remoteHostLine_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("control characters and separators")
+            << QByteArray("a\nRemote host: b\u2028c\u0085d") << "a?Remote host: b?c?d";
+        QTest::newRow("international labels")
+            << QByteArray("b\u00fccher.\u4f8b\u3048.test") << "xn--bcher-kva.xn--r8jz45g.test";
+        QTest::newRow("mixed label (RFC 3492 7.1 L)")
+            << QByteArray("3\u5e74B\u7d44\u91d1\u516b\u5148\u751f")
+            << "xn--3B-ww4c5e180e575a65lsy2b";
+        QTest::newRow("invalid UTF-8, overlong, surrogate")
+            << QByteArray("b\xff.\xe0\x80\xaex\xed\xa0\x80") << "b?.???x???";
+        QTest::newRow("longest") << QByteArray(253, 'a') << QString(253, 'a');
+        QTest::newRow("too long once in ASCII")
+            << QByteArray(244, 'a') + ".b\u00fccher" << QString(244, 'a') + ".xn--bche...";
+    }
+    void remoteHostLine() {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, line);
+        QCOMPARE(
+            QString::fromStdString(RemoteHostLine({HostAnswer::Kind::Named, name.toStdString()})),
+            "Remote host: " + line);
+    }
+
+    // Lookups run beside the asker, four at a time: an answer is in by the deadline, the lookup
+    // still running then counting as no name, and the queue goes on once lookups end. Neither a
+    // listener nor a remote address of 0.0.0.0 is looked up.
+    void hostNamesLookedUpBeside() {
+        auto calls = std::make_shared<std::atomic<int>>(0);
+        auto mayAnswer = std::make_shared<std::atomic<bool>>(false);
+        const HostNames names(
+            [=](const Ipv4Address& address) -> std::optional<std::string> {
+                ++*calls;
+                mayAnswer->wait(false);
+                return "host" + std::to_string(address[3]);
+            },
+            [](const Ipv4Address&) {}, std::chrono::milliseconds(50));
+        const auto lines = [&] {
+            QStringList lines;
+            const auto line = [&](const TcpRow& row) {
+                lines << QString::fromStdString(RemoteHostLine(names.AnswerFor(row)))
+                             .remove("Remote host: ");
+            };
+            for (const char* remote :
+                 {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5", "0.0.0.0"})
+                line(Row(5, "10.0.0.9", 1, remote, 2));
+            line(Row(2, "10.0.0.9", 1, "10.0.0.6", 0));
+            return lines.join('|');
+        };
+        QCOMPARE(lines(),
+                 "looking up...|looking up...|looking up...|looking up...|looking up...||");
+        QTRY_COMPARE(lines(), "no name|no name|no name|no name|looking up...||");
+        QCOMPARE(*calls, 4);
+        *mayAnswer = true;
+        mayAnswer->notify_all();
+        QTRY_COMPARE(lines(), "no name|no name|no name|no name|host5||");
     }
 };
 

@@ -57,7 +57,8 @@ private slots:
         desktop.openedPages.clear();
         table = {};
         reads = 0;
-        main.emplace([this] { return ++reads, table; }, [](std::stop_token) { return nullptr; });
+        main.emplace([this] { return ++reads, table; }, [](std::stop_token) { return nullptr; },
+                     [](const Ipv4Address&) { return std::optional<std::string>(); });
         main->show();
     }
 
@@ -95,9 +96,10 @@ private slots:
         QVERIFY(desktop.messages.empty());
     }
 
-    // The list alone, watched by the model checker from before its first row: an owner question
-    // asked while the look runs is answered at once, and the answer follows once the look is in.
-    // A name that looks like markup shows as typed; a new row has a background of its own.
+    // The list alone, watched by the model checker from before its first row: an owner or host
+    // question asked while the look runs is answered at once, and the answer follows once the
+    // look is in. A name that looks like markup shows as typed; a new row has a background of its
+    // own; a listener has no remote host to look up.
     void connectionModel() {
         struct MarkupNamedOwner : OwnerLook {
             OwnerFacts OwnerOf(const TcpRow&) const override {
@@ -106,28 +108,46 @@ private slots:
         };
         std::atomic<bool> lookMayEnd = false;
         const auto endLook = qScopeGuard([&] { lookMayEnd = true, lookMayEnd.notify_all(); });
-        ConnectionModel model([&](std::stop_token) -> std::unique_ptr<const OwnerLook> {
-            lookMayEnd.wait(false);
-            return std::make_unique<MarkupNamedOwner>();
-        });
+        auto hostLookups = std::make_shared<std::atomic<int>>(0);
+        auto nameMayCome = std::make_shared<std::atomic<bool>>(false);
+        ConnectionModel model(
+            [&](std::stop_token) -> std::unique_ptr<const OwnerLook> {
+                lookMayEnd.wait(false);
+                return std::make_unique<MarkupNamedOwner>();
+            },
+            [=](const Ipv4Address&) -> std::optional<std::string> {
+                ++*hostLookups;
+                nameMayCome->wait(false);
+                return "peer.test";
+            });
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        QSignalSpy described(&model, &ConnectionModel::DescriptionsChanged);
         model.LookUpOwners();
-        model.setRows({Row(5, "10.0.0.5", 1, "10.0.0.7", 2), Row(5, "10.0.0.5", 3, "10.0.0.7", 2)},
-                      {false, true});
+        model.setRows({Row(5, "10.0.0.5", 1, "10.0.0.7", 2), Row(5, "10.0.0.5", 3, "10.0.0.7", 2),
+                       Row(2, "10.0.0.5", 4, "0.0.0.0", 0)},
+                      {false, true, false});
         const auto text = [&](int row, int role) {
             return model.index(row, 0).data(role).toString();
         };
         QCOMPARE(text(1, Qt::AccessibleDescriptionRole),
-                 "New since the last refresh\nProcess: looking up...");
+                 "New since the last refresh\nProcess: looking up...\nRemote host: looking up...");
         lookMayEnd = true, lookMayEnd.notify_all();
+        const QString owner = "Process: <b>x</b> (PID 7)\nUser: alice";
         QTRY_COMPARE(text(0, Qt::AccessibleDescriptionRole),
-                     "Process: <b>x</b> (PID 7)\nUser: alice");
+                     owner + "\nRemote host: looking up...");
         QCOMPARE(text(0, Qt::ToolTipRole),
                  "<p style='white-space:pre'>Process: &lt;b&gt;x&lt;/b&gt; "
-                 "(PID 7)\nUser: alice</p>");
+                 "(PID 7)\nUser: alice\nRemote host: looking up...</p>");
         QCOMPARE(changed.size(), 1);
+        *nameMayCome = true, nameMayCome->notify_all();
+        QTRY_COMPARE(described.size(), 2);
+        QCOMPARE(text(0, Qt::AccessibleDescriptionRole), owner + "\nRemote host: peer.test");
+        QCOMPARE(changed.size(), 2);  // for the two rows with that remote address
+        QCOMPARE(changed.last().at(1).value<QModelIndex>().row(), 1);
+        QCOMPARE(text(2, Qt::AccessibleDescriptionRole), owner);
+        QCOMPARE(*hostLookups, 1);
         QCOMPARE(text(1, Qt::BackgroundRole), ConnectionModel::NewRowColour.name());
         QVERIFY(text(0, Qt::BackgroundRole).isEmpty());
     }

@@ -1,6 +1,7 @@
 // Who holds each connection as its tooltip tells it, and which connections are new: real
 // loopback connections in a network namespace of the test's own, held by child processes that
-// the test names. And which repeated rows a table keeps.
+// the test names; the remote host's name, from the system's resolver. And which repeated rows a
+// table keeps.
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -13,6 +14,7 @@
 #include <functional>
 #include <thread>
 
+#include "core/host_names.h"
 #include "core/socket_owner.h"
 #include "core/tcp_table.h"
 #include "tests/support/network_namespace.h"
@@ -159,6 +161,25 @@ private slots:
                     "\nUser: root",
                 "12 " + holder.arg("c?l?s").arg(unicode) + "\nUser: root",
             }));
+    }
+
+    // The system's resolver names a remote host from a hosts file of the test's own, and has no
+    // name for an address missing there (no DNS server is asked).
+    void remoteHostsNamedByTheResolver() {
+        std::string why;
+        REQUIRE_OR_SKIP(EnterPrivateNetworkNamespace(&why) &&
+                            EnterPrivateFiles({{"/etc/hosts", "127.0.0.3 peer.sockview.test\n"},
+                                               {"/etc/nsswitch.conf", "hosts: files\n"}},
+                                              &why),
+                        why);
+        REQUIRE_OR_SKIP(access("/run/nscd/socket", F_OK) != 0,
+                        std::string("nscd would answer from the machine's own hosts file"));
+        const HostNames names(SystemHostLookup(), [](const Ipv4Address&) {});
+        const auto line = [&](const char* remote) {
+            return RemoteHostLine(names.AnswerFor(Row(5, "127.0.0.1", 40000, remote, 80)));
+        };
+        QTRY_COMPARE(QString::fromStdString(line("127.0.0.3") + '|' + line("127.0.0.4")),
+                     "Remote host: peer.sockview.test|Remote host: no name");
     }
 
     // Sockets that share their fields stay apart; a socket listed twice is kept once.

@@ -3,7 +3,8 @@
 # namespace of its own with over two thousand loopback connections, opens each window from the
 # keyboard (and the About window's label with the mouse), and saves one PNG per window. One
 # connection opens after the first snapshot, so that the refreshed list marks it as new, and the
-# mouse rests on it for a picture of its tooltip, which names the two processes that hold it.
+# mouse rests on it for a picture of its tooltip, which names the two processes that hold it and
+# the host at its other end.
 #
 # Needs (Debian packages): xvfb xdotool imagemagick iproute2 python3, fonts-liberation2 (faces
 # with the metrics of Times New Roman and Arial, so texts wrap as designed), and root or user

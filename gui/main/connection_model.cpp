@@ -2,6 +2,7 @@
 
 #include <QTextDocument>
 #include <QThread>
+#include <algorithm>
 
 #include "kit/list_columns.h"
 
@@ -27,8 +28,15 @@ QString PlainTooltip(const QString& text) {
 
 }  // namespace
 
-ConnectionModel::ConnectionModel(OwnerLookup ownerLookup, QObject* parent)
-    : QAbstractTableModel(parent), ownerLookup_(std::move(ownerLookup)) {}
+ConnectionModel::ConnectionModel(OwnerLookup ownerLookup, HostLookup hostLookup, QObject* parent)
+    : QAbstractTableModel(parent),
+      ownerLookup_(std::move(ownerLookup)),
+      hostNames_(std::move(hostLookup), [this](const Ipv4Address& address) {
+          QMetaObject::invokeMethod(
+              this, [this, address] { TakeHostName(address); }, Qt::QueuedConnection);
+      }) {
+    connect(this, &ConnectionModel::OwnersKnown, this, &ConnectionModel::DescriptionsChanged);
+}
 
 // A look still running is stopped and waited for: it stops between two processes.
 ConnectionModel::~ConnectionModel() {
@@ -60,6 +68,18 @@ void ConnectionModel::TakeOwners(std::shared_ptr<const OwnerLook> owners) {
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
                          {Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
     emit OwnersKnown();
+}
+
+// The answer was asked for by one of these rows; a refresh since may have moved or dropped it.
+void ConnectionModel::TakeHostName(const Ipv4Address& address) {
+    const auto named = [&](const TcpRow& row) { return row.remoteAddress == address; };
+    const auto first = std::ranges::find_if(rows_, named);
+    if (first == rows_.end()) return;
+    const auto last = std::ranges::find_if(rows_.rbegin(), rows_.rend(), named).base() - 1;
+    emit dataChanged(index(static_cast<int>(first - rows_.begin()), 0),
+                     index(static_cast<int>(last - rows_.begin()), columnCount() - 1),
+                     {Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
+    emit DescriptionsChanged();
 }
 
 void ConnectionModel::clear() { setRows({}, {}); }
@@ -94,8 +114,10 @@ QVariant ConnectionModel::data(const QModelIndex& index, int role) const {
         case Qt::TextAlignmentRole: return Alignment(column);
         case Qt::ToolTipRole:
         case Qt::AccessibleDescriptionRole: {
+            const std::string host = RemoteHostLine(hostNames_.AnswerFor(rows_[row]));
             const QString text =
-                QString::fromStdString(OwnerText(owners_.get(), rows_[row], isNew_[row]));
+                QString::fromStdString(OwnerText(owners_.get(), rows_[row], isNew_[row]) +
+                                       (host.empty() ? "" : "\n") + host);
             return role == Qt::ToolTipRole ? PlainTooltip(text) : text;
         }
         case Qt::BackgroundRole: return isNew_[row] ? QVariant(NewRowColour) : QVariant();

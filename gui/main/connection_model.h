@@ -6,16 +6,18 @@
 #include <stop_token>
 #include <vector>
 
+#include "core/host_names.h"
 #include "core/socket_owner.h"
 #include "core/tcp_row.h"
 
 // The connection list's rows. Keeps the compact rows and formats a cell only when a view asks.
 // A row's tooltip and accessible description tell who holds the connection, as the owner lookup
-// it is given finds it; rows new since the last snapshot have a background of their own.
+// it is given finds it, and the remote host's name, looked up when first asked for; rows new
+// since the last snapshot have a background of their own.
 class ConnectionModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit ConnectionModel(OwnerLookup ownerLookup, QObject* parent = nullptr);
+    ConnectionModel(OwnerLookup ownerLookup, HostLookup hostLookup, QObject* parent = nullptr);
     ~ConnectionModel() override;
 
     // Soft enough for black text (contrast 17.9:1) and far from the selection's blue.
@@ -40,13 +42,17 @@ public:
 signals:
     // The look is in: tooltips and descriptions now tell the owners.
     void OwnersKnown();
+    // Tooltips and descriptions tell more: the owners, or a remote host's name.
+    void DescriptionsChanged();
 
 private:
     void TakeOwners(std::shared_ptr<const OwnerLook> owners);
+    void TakeHostName(const Ipv4Address& address);
 
     std::vector<TcpRow> rows_;
     std::vector<bool> isNew_;
     OwnerLookup ownerLookup_;
     std::shared_ptr<const OwnerLook> owners_;  // null while the look runs
     std::stop_source currentLook_;
+    HostNames hostNames_;
 };

@@ -38,8 +38,11 @@ QString StatusText(const TcpTable& table, const RefreshResult& result) {
 
 }  // namespace
 
-frmMain::frmMain(TableSource tableSource, OwnerLookup ownerLookup, QWidget* parent)
-    : QWidget(parent), tableSource_(std::move(tableSource)), model_(std::move(ownerLookup)) {
+frmMain::frmMain(TableSource tableSource, OwnerLookup ownerLookup, HostLookup hostLookup,
+                 QWidget* parent)
+    : QWidget(parent),
+      tableSource_(std::move(tableSource)),
+      model_(std::move(ownerLookup), std::move(hostLookup)) {
     SetUpWindow(this, QStringLiteral("Korvane Sockview"), 8280, 7215, QColor(192, 255, 192));
     setWindowIcon(QIcon(QStringLiteral(":/icons/main")));
     CentreOnScreenAtFirstShowing(this);
@@ -93,7 +96,8 @@ frmMain::frmMain(TableSource tableSource, OwnerLookup ownerLookup, QWidget* pare
     connect(cmdCopy, &QAbstractButton::clicked, this, &frmMain::cmdCopy_Click);
     connect(cmdAbout, &QAbstractButton::clicked, this, &frmMain::cmdAbout_Click);
     connect(cmdClose, &QAbstractButton::clicked, this, &frmMain::cmdClose_Click);
-    connect(&model_, &ConnectionModel::OwnersKnown, this, &frmMain::ShowOwnerInTooltip);
+    connect(&model_, &ConnectionModel::DescriptionsChanged, this,
+            &frmMain::ShowDescriptionInTooltip);
     // The session's end asks as a close request does.
     connect(qApp, &QGuiApplication::commitDataRequest, this, &frmMain::Form_QueryUnload);
 
@@ -150,8 +154,9 @@ void frmMain::returnTo(const ListPlace& place) {
     lstConnections->horizontalScrollBar()->setValue(place.horizontalScroll);
 }
 
-// A tooltip shown while the owners were looked up tells the owner once the look is in.
-void frmMain::ShowOwnerInTooltip() {
+// A tooltip shown while the owners or the remote host were looked up tells the answer once it
+// is in.
+void frmMain::ShowDescriptionInTooltip() {
     QWidget* viewport = lstConnections->viewport();
     const QModelIndex row = lstConnections->indexAt(viewport->mapFromGlobal(QCursor::pos()));
     if (!QToolTip::isVisible() || !row.isValid()) return;

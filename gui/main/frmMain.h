@@ -19,12 +19,14 @@ class QTreeView;
 
 // The start-up window: the connection list and the buttons that refresh it and open the other
 // windows. Closing it in any way ends the program. Each refresh takes its snapshot from the
-// table source, and the list asks the owner lookup who holds each connection. It owns the filters
+// table source, and the list asks the owner lookup who holds each connection and the host lookup
+// who is at its other end. It owns the filters
 // and hands them to the windows that show or change them.
 class frmMain : public QWidget {
     Q_OBJECT
 public:
-    frmMain(TableSource tableSource, OwnerLookup ownerLookup, QWidget* parent = nullptr);
+    frmMain(TableSource tableSource, OwnerLookup ownerLookup, HostLookup hostLookup,
+            QWidget* parent = nullptr);
 
     QLabel* lblTitle = nullptr;
     QTreeView* lstConnections = nullptr;
@@ -53,7 +55,7 @@ private:
     void Form_Resize();
     void ExitSequence();
     void ShowAboutProgrammer();
-    void ShowOwnerInTooltip();
+    void ShowDescriptionInTooltip();
 
     // Where the user was in the list: the current connection and the scroll position.
     struct ListPlace {

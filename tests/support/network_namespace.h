@@ -2,7 +2,9 @@
 
 #include <QTest>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 // Real sockets for tests, on loopback inside a network namespace that the test makes itself,
 // so the test sees only its own connections and sends nothing off the machine. Addresses are
@@ -13,6 +15,11 @@
 // new, empty network namespace and brings its loopback interface up. Each call makes a fresh
 // one. False where that is not allowed (no CAP_SYS_ADMIN), with the reason in *why.
 bool EnterPrivateNetworkNamespace(std::string* why);
+
+// Moves the calling thread into a new mount namespace in which each file named reads as the text
+// given with it. False where that is not allowed, with the reason in *why.
+bool EnterPrivateFiles(std::initializer_list<std::pair<const char*, std::string>> files,
+                       std::string* why);
 
 // A TCP socket listening on address:port (IPv6 sockets also take IPv4 clients).
 int Listen(const char* address, std::uint16_t port);

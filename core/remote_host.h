@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+// What a row's tooltip can tell of the host at the connection's remote end.
+struct HostAnswer {
+    enum class Kind {
+        NoRemoteHost,  // a listener, or a remote address of 0.0.0.0: nothing to look up
+        LookingUp,
+        Named,   // `name` is what the resolver gave
+        NoName,  // the resolver has none, or gave no answer in time
+    };
+    Kind kind = Kind::LookingUp;
+    std::string name;
+};
+
+// The tooltip line, "Remote host: NAME", "Remote host: looking up..." or "Remote host: no name";
+// empty for NoRemoteHost. A reverse record is anybody's to write, so the name is shown in ASCII:
+// each internationalized label in its "xn--" form (no look-alike letter passes for another
+// host), a byte of invalid UTF-8 and a control character as "?", and a name longer than any
+// real one (253 characters) cut there, with "...".
+std::string RemoteHostLine(const HostAnswer& answer);
