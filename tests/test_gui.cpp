@@ -57,7 +57,8 @@ private slots:
         desktop.openedPages.clear();
         table = {};
         reads = 0;
-        main.emplace([this] { return ++reads, table; }, [](std::stop_token) { return nullptr; });
+        main.emplace([this] { return ++reads, table; },
+                     [](const auto&, std::stop_token) { return nullptr; });
         main->show();
     }
 
@@ -99,23 +100,20 @@ private slots:
     // asked while the look runs is answered at once, and the answer follows once the look is in.
     // A name that looks like markup shows as typed; a new row has a background of its own.
     void connectionModel() {
-        struct MarkupNamedOwner : OwnerLook {
-            OwnerFacts OwnerOf(const TcpRow&) const override {
-                return {OwnerFacts::Kind::Held, {{7, "<b>x</b>"}}, {"alice"}, {}};
-            }
-        };
         std::atomic<bool> lookMayEnd = false;
         const auto endLook = qScopeGuard([&] { lookMayEnd = true, lookMayEnd.notify_all(); });
-        ConnectionModel model([&](std::stop_token) -> std::unique_ptr<const OwnerLook> {
+        ConnectionModel model([&](const std::vector<TcpRow>& rows, std::stop_token) {
             lookMayEnd.wait(false);
-            return std::make_unique<MarkupNamedOwner>();
+            return std::make_shared<const OwnerIndex>(
+                ProcessTable{{{7, 0, "<b>x</b>", "alice", {9}}}}, rows);
         });
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        TcpRow held = Row(5, "10.0.0.5", 1, "10.0.0.7", 2);
+        held.socket = 9;
+        model.setRows({held, Row(5, "10.0.0.5", 3, "10.0.0.7", 2)}, {false, true});
         model.LookUpOwners();
-        model.setRows({Row(5, "10.0.0.5", 1, "10.0.0.7", 2), Row(5, "10.0.0.5", 3, "10.0.0.7", 2)},
-                      {false, true});
         const auto text = [&](int row, int role) {
             return model.index(row, 0).data(role).toString();
         };
