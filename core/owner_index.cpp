@@ -70,8 +70,8 @@ OwnerIndex::OwnerIndex(const ProcessTable& table, const std::vector<TcpRow>& row
         if (std::ranges::any_of(process.sockets, isWanted)) holding.push_back(&process);
     std::ranges::sort(holding, {}, &ProcessTable::Process::pid);
     for (const ProcessTable::Process* process : holding) {
-        const auto user = static_cast<std::uint32_t>(
-            std::ranges::find(users_, process->user) - users_.begin());
+        const auto user =
+            static_cast<std::uint32_t>(std::ranges::find(users_, process->user) - users_.begin());
         if (user == users_.size()) users_.push_back(process->user);
         const auto index = static_cast<std::uint32_t>(processes_.size());
         processes_.push_back({process->pid, user, process->name});
@@ -139,7 +139,8 @@ OwnerFacts OwnerIndex::facts(Kind kind, std::vector<std::uint32_t> processes) co
         const Process& process = processes_[index];
         facts.holders.push_back({process.pid, process.name});
         const std::string& user = users_[process.user];
-        if (std::ranges::find(facts.users, user) == facts.users.end()) facts.users.push_back(user);
+        if (!user.empty() && std::ranges::find(facts.users, user) == facts.users.end())
+            facts.users.push_back(user);
     }
     return facts;
 }
