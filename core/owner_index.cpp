@@ -79,6 +79,7 @@ OwnerIndex::OwnerIndex(const ProcessTable& table, const std::vector<TcpRow>& row
             if (isWanted(socket)) holders_.emplace_back(socket, index);
     }
     SortUnique(holders_);  // a process may hold one socket in several descriptors
+    holders_.shrink_to_fit();
 
     if (someUnreadable_) {
         for (const auto& [uid, name] : table.rowUsers) {

@@ -236,9 +236,9 @@ private slots:
             << std::optional(Rows{shown(1)})
             << TcpTable{{shown(1), shown(1), shown(4), shown(4)}, {}}
             << "1 1 4new 4new; 0 hidden; next 4";
-        QTest::newRow("the same fields on another socket, or on one not known")
-            << std::optional(Rows{shown(1, 7), shown(2, 6)})
-            << TcpTable{{shown(1, 8), shown(2, 0)}, {}} << "1new 2; 0 hidden; next 2";
+        QTest::newRow("the same fields on another socket, or where one is not known")
+            << std::optional(Rows{shown(1, 7), shown(2, 6), shown(3)})
+            << TcpTable{{shown(1, 8), shown(2), shown(3, 5)}, {}} << "1new 2 3; 0 hidden; next 3";
         QTest::newRow("unreadable: the previous snapshot stays")
             << std::optional(Rows{shown(1), shown(2)}) << TcpTable{{}, "refused"}
             << "; 0 hidden; next 2";

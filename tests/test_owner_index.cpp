@@ -61,9 +61,9 @@ private slots:
             << shared << Connection(7)
             << "Process: w (PID 1)\nProcess: w (PID 2)\nProcess: w (PID 3)\nProcess: w (PID 4)\n"
                "Process: a (PID 20)\nand 2 more\nUser: w, bob, alice";
-        // C0, DEL, C1 (U+0085), U+2028, U+2029 show as "?"; U+00A0 and é are printable.
+        // C0, DEL, C1 (U+009B), U+2028, U+2029 show as "?"; U+00A0 and é are printable.
         QTest::newRow("control characters")
-            << ProcessTable{{{10, 0, "a\nUser: b\x7f\u0085\u00a0\u2028\u2029\u00e9", "e\x1b", {7}}}}
+            << ProcessTable{{{10, 0, "a\nUser: b\x7f\u009b\u00a0\u2028\u2029\u00e9", "e\x1b", {7}}}}
             << Connection(7) << "Process: a?User: b??\u00a0??\u00e9 (PID 10)\nUser: e?";
         ProcessTable hidden{{{10, 0, "sshd", "root", {7}}}, true};
         hidden.rowUsers = {{0, "root"}, {1000, "alice"}};

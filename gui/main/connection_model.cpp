@@ -41,8 +41,9 @@ void ConnectionModel::LookUpOwners() {
     currentLook_ = {};
     owners_.reset();
     QThread* look = QThread::create(
-        [this, lookup = ownerLookup_, rows = rows_, stop = currentLook_.get_token()] {
-            std::shared_ptr<const OwnerIndex> owners = lookup(rows, stop);
+        [this, lookup = ownerLookup_, rows = rows_, stop = currentLook_.get_token()]() mutable {
+            // The rows' copy goes as soon as the look is done, not with the thread.
+            auto owners = lookup(std::exchange(rows, {}), stop);
             QMetaObject::invokeMethod(
                 this,
                 [this, owners, stop] {
