@@ -20,8 +20,8 @@ std::string ErrorText(DWORD error) {
     return text.empty() ? code : text + " (" + code + ")";
 }
 
-}  // namespace
-
+// Fields as they lie: addresses in network order, ports in network order in their first two
+// bytes (the other two may hold anything).
 Ipv4Address AddressBytes(const DWORD& address) {
     Ipv4Address bytes;
     std::memcpy(bytes.data(), &address, bytes.size());
@@ -32,6 +32,19 @@ NetworkPort PortBytes(const DWORD& port) {
     NetworkPort bytes;
     std::memcpy(bytes.data(), &port, bytes.size());
     return bytes;
+}
+
+}  // namespace
+
+TcpRow RowOf(const MIB_TCPROW_OWNER_PID& row) {
+    TcpRow tcpRow;
+    tcpRow.state = row.dwState <= TcpState::DeleteTcb ? static_cast<std::uint8_t>(row.dwState) : 0;
+    tcpRow.localAddress = AddressBytes(row.dwLocalAddr);
+    tcpRow.localPort = PortBytes(row.dwLocalPort);
+    tcpRow.remoteAddress = AddressBytes(row.dwRemoteAddr);
+    tcpRow.remotePort = PortBytes(row.dwRemotePort);
+    tcpRow.socket = row.dwOwningPid;
+    return tcpRow;
 }
 
 IpHelperTable CallWithGrowingBuffer(const std::function<DWORD(void*, PULONG)>& call,

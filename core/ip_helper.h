@@ -1,9 +1,13 @@
 #pragma once
 
-// winsock2.h must come before any header that pulls in windows.h.
+// winsock2.h must come before any header that pulls in windows.h. iphlpapi.h pulls in a
+// Network Access Protection type named Ipv4Address, which is renamed here to leave the name to
+// the program's own address type.
 // clang-format off
 #include <winsock2.h>
+#define Ipv4Address NapIpv4Address
 #include <iphlpapi.h>
+#undef Ipv4Address
 // clang-format on
 
 #include <cstddef>
@@ -15,8 +19,7 @@
 
 #include "core/tcp_row.h"
 
-// The IP Helper headers in the order they need, and what the IP Helper table calls share: the
-// connection table and its owners' table.
+// The IP Helper headers in the order they need, and the reading of the table that a call fills.
 
 // A table as a call filled it: DWORD elements keep its rows aligned. Empty when the call
 // failed, and `failure` says why.
@@ -47,19 +50,5 @@ auto FilledRows(IpHelperTable& filled, const std::string& name) {
     return std::span<const Row>(table.table, table.dwNumEntries);
 }
 
-// Fields as they lie: addresses in network order, ports in network order in their first two
-// bytes (the other two may hold anything).
-Ipv4Address AddressBytes(const DWORD& address);
-NetworkPort PortBytes(const DWORD& port);
-
-// A row of either table; both kinds of row begin with the same five fields.
-template <class MibRow>
-TcpRow RowOf(const MibRow& row) {
-    TcpRow tcpRow;
-    tcpRow.state = row.dwState <= TcpState::DeleteTcb ? static_cast<std::uint8_t>(row.dwState) : 0;
-    tcpRow.localAddress = AddressBytes(row.dwLocalAddr);
-    tcpRow.localPort = PortBytes(row.dwLocalPort);
-    tcpRow.remoteAddress = AddressBytes(row.dwRemoteAddr);
-    tcpRow.remotePort = PortBytes(row.dwRemotePort);
-    return tcpRow;
-}
+// A row of the table, its socket named by its owner's process ID.
+TcpRow RowOf(const MIB_TCPROW_OWNER_PID& row);

@@ -42,8 +42,8 @@ std::string FactsText(const OwnerFacts& facts) {
 
 }  // namespace
 
-std::string OwnerText(const OwnerLook* look, const TcpRow& row, bool isNew) {
+std::string OwnerText(const OwnerIndex* index, const TcpRow& row, bool isNew) {
     const std::string text =
-        look != nullptr ? FactsText(look->OwnerOf(row)) : "Process: looking up...";
+        index != nullptr ? FactsText(index->ownerOf(row)) : "Process: looking up...";
     return isNew ? "New since the last refresh\n" + text : text;
 }

@@ -14,7 +14,6 @@
 #include <optional>
 #include <string_view>
 #include <thread>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -22,8 +21,6 @@
 #include "core/tcp_table_linux.h"
 
 namespace {
-
-using Kind = OwnerFacts::Kind;
 
 // A number that names a process or a socket: decimal digits only, fitting 32 bits.
 std::optional<std::uint32_t> Number(std::string_view text) {
@@ -91,37 +88,31 @@ std::optional<std::string> ProgramName(int processDir) {
     return std::string(name);
 }
 
-struct Process {
-    std::uint32_t pid;
-    std::uint32_t uid;  // effective
-    std::string name;
-};
-
 // What a look at some of the processes found.
 struct Found {
-    std::vector<Process> holders;                                  // processes with sockets
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> sockets;  // socket inode, pid
-    std::vector<std::uint32_t> uids;  // every process's user, for the names to know
-    bool refused = false;             // some process's descriptors could not be read
+    std::vector<ProcessTable::Process> processes;  // those with sockets
+    bool refused = false;                          // some process's descriptors could not be read
 };
 
 enum class Listing { Gone, Refused, Read };
 
-// Adds the sockets among the descriptors in `directory` (a process's or a thread's "fd").
-Listing AddSockets(int parent, const char* directory, std::uint32_t pid, Found& found,
-                   bool* empty) {
+// Adds the sockets among the descriptors in `directory` (a process's or a thread's "fd"). A
+// process may hold a hundred thousand: the stop is heeded among them too.
+Listing AddSockets(int parent, const char* directory, std::vector<std::uint32_t>& sockets,
+                   bool* empty, const std::stop_token& stop) {
     Directory descriptors(openat(parent, directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!descriptors.isOpen())
         return errno == EACCES || errno == EPERM ? Listing::Refused : Listing::Gone;
     char link[64];
     *empty = true;
-    while (const char* fd = descriptors.Next()) {
+    for (unsigned count = 1; const char* fd = descriptors.Next(); ++count) {
+        if (count % 256 == 0 && stop.stop_requested()) return Listing::Gone;
         if (fd[0] == '.') continue;
         *empty = false;
         const ssize_t length = readlinkat(descriptors.fd(), fd, link, sizeof link);
         if (length <= 0) continue;
         if (const auto inode = SocketInode({link, static_cast<std::size_t>(length)}))
-            found.sockets.emplace_back(*inode, pid);
+            sockets.push_back(*inode);
     }
     return Listing::Read;
 }
@@ -134,17 +125,16 @@ bool ShareDescriptors(std::uint32_t a, std::uint32_t b) {
 // Adds the sockets of one process. When its main thread has exited, the process's own "fd"
 // is empty (or refused: it then belongs to root) while its other threads still hold their
 // descriptors, so those are read instead; threads that share one table are read once.
-void AddProcess(int proc, std::uint32_t pid, Found& found) {
+void AddProcess(int proc, std::uint32_t pid, Found& found, const std::stop_token& stop) {
     const std::string entry = std::to_string(pid);
     const int processDir = openat(proc, entry.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (processDir < 0) return;  // ended
     // /proc/<pid> itself always belongs to the process's effective user.
     struct stat owner {};
     const bool ownerKnown = fstat(processDir, &owner) == 0;
-    if (ownerKnown) found.uids.push_back(owner.st_uid);
-    const std::size_t before = found.sockets.size();
+    ProcessTable::Process process{pid, owner.st_uid, {}, {}, {}};
     bool empty = true;
-    Listing listing = AddSockets(processDir, "fd", pid, found, &empty);
+    Listing listing = AddSockets(processDir, "fd", process.sockets, &empty, stop);
     if (listing != Listing::Gone && empty) {
         Directory tasks(openat(processDir, "task", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         std::vector<std::uint32_t> read;
@@ -153,157 +143,84 @@ void AddProcess(int proc, std::uint32_t pid, Found& found) {
             if (!tid || *tid == pid ||
                 std::ranges::any_of(read, [&](auto r) { return ShareDescriptors(r, *tid); }))
                 continue;
-            const Listing thread =
-                AddSockets(tasks.fd(), (std::string(name) + "/fd").c_str(), pid, found, &empty);
+            const Listing thread = AddSockets(tasks.fd(), (std::string(name) + "/fd").c_str(),
+                                              process.sockets, &empty, stop);
             if (thread == Listing::Read) read.push_back(*tid);
             listing = std::max(listing, thread);
         }
     }
     found.refused |= listing == Listing::Refused;
     std::optional<std::string> name;
-    if (found.sockets.size() > before && ownerKnown) name = ProgramName(processDir);
+    if (!process.sockets.empty() && ownerKnown) name = ProgramName(processDir);
     close(processDir);
-    if (name)
-        found.holders.push_back({pid, owner.st_uid, std::move(*name)});
-    else
-        found.sockets.resize(before);  // ended meanwhile
+    if (!name) return;  // no sockets, or ended meanwhile
+    process.name = std::move(*name);
+    found.processes.push_back(std::move(process));
 }
 
-// The states in which a socket without inode waits in its listener's queue.
-bool WaitsToBeAccepted(std::uint8_t state) {
-    return state == TcpState::SynReceived || state == TcpState::Established ||
-           state == TcpState::CloseWait;
+// Every process's open sockets, from the "socket:[N]" links in /proc/<pid>/fd, with the
+// listeners; nothing once `stop` is requested. The kernel takes microseconds per descriptor, so
+// the processes are shared out among the processors.
+std::optional<ProcessTable> ScanProcesses(const std::stop_token& stop) {
+    ProcessTable table;
+    Directory proc(open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!proc.isOpen()) {
+        table.failure = std::string("/proc: ") + std::strerror(errno);
+        return table;
+    }
+    table.listeners = ReadNetlinkListeners().value_or(std::vector<Listener>{});
+    std::vector<std::uint32_t> pids;
+    while (const char* entry = proc.Next()) {
+        if (const auto pid = Number(entry)) pids.push_back(*pid);
+    }
+    std::vector<Found> parts(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    std::atomic<std::size_t> next = 0;
+    const auto scan = [&](Found& part) {
+        for (std::size_t i; !stop.stop_requested() && (i = next++) < pids.size();)
+            AddProcess(proc.fd(), pids[i], part, stop);
+    };
+    {
+        // The helpers run at the caller's priority, which they inherit.
+        std::vector<std::jthread> helpers;
+        for (std::size_t i = 1; i < parts.size(); ++i)
+            helpers.emplace_back(scan, std::ref(parts[i]));
+        scan(parts[0]);
+    }
+    if (stop.stop_requested()) return {};
+    for (Found& part : parts) {
+        std::ranges::move(part.processes, std::back_inserter(table.processes));
+        table.someUnreadable |= part.refused;
+    }
+    std::vector<std::pair<std::uint32_t, std::string>> names;  // uid, name
+    for (ProcessTable::Process& process : table.processes) {
+        auto known = std::ranges::find(names, process.uid, [](const auto& n) { return n.first; });
+        if (known == names.end()) {
+            if (stop.stop_requested()) return {};
+            known = names.emplace(names.end(), process.uid, UserName(process.uid));
+        }
+        process.user = known->second;
+    }
+    return table;
 }
-
-// The order of listeners for finding one: by port, address, then an IPv4 socket before a
-// dual-stack one.
-auto ListenerKey(const Listener& l) {
-    return std::tuple(l.port[0], l.port[1], l.address, l.dualStack);
-}
-
-// Every process's open sockets, from the "socket:[N]" links in /proc/<pid>/fd. The kernel
-// takes microseconds per descriptor, so the processes are shared out among the processors.
-class ProcessLook final : public OwnerLook {
-public:
-    // False when stopped early.
-    bool Take(std::stop_token stop) {
-        Directory proc(open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!proc.isOpen()) {
-            failure_ = std::string("/proc: ") + std::strerror(errno);
-            return true;
-        }
-        listeners_ = ReadNetlinkListeners().value_or(std::vector<Listener>{});
-        std::ranges::sort(listeners_, {}, ListenerKey);
-        std::vector<std::uint32_t> pids;
-        while (const char* entry = proc.Next()) {
-            if (const auto pid = Number(entry)) pids.push_back(*pid);
-        }
-        std::vector<Found> parts(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-        std::atomic<std::size_t> next = 0;
-        const auto scan = [&](Found& part) {
-            for (std::size_t i; !stop.stop_requested() && (i = next++) < pids.size();)
-                AddProcess(proc.fd(), pids[i], part);
-        };
-        {
-            // The helpers run at the caller's priority, which they inherit.
-            std::vector<std::jthread> helpers;
-            for (std::size_t i = 1; i < parts.size(); ++i)
-                helpers.emplace_back(scan, std::ref(parts[i]));
-            scan(parts[0]);
-        }
-        if (stop.stop_requested()) return false;
-        std::vector<std::uint32_t> uids;
-        for (Found& part : parts) {
-            std::ranges::move(part.holders, std::back_inserter(holders_));
-            sockets_.insert(sockets_.end(), part.sockets.begin(), part.sockets.end());
-            uids.insert(uids.end(), part.uids.begin(), part.uids.end());
-            refused_ |= part.refused;
-        }
-        std::ranges::sort(holders_, {}, &Process::pid);
-        std::ranges::sort(sockets_);
-        sockets_.erase(std::unique(sockets_.begin(), sockets_.end()), sockets_.end());
-        std::ranges::sort(uids);
-        uids.erase(std::unique(uids.begin(), uids.end()), uids.end());
-        for (const std::uint32_t uid : uids) {
-            if (stop.stop_requested()) return false;
-            userNames_.emplace_back(uid, UserName(uid));
-        }
-        return true;
-    }
-
-    OwnerFacts OwnerOf(const TcpRow& row) const override {
-        if (!failure_.empty()) return {Kind::Unknown, {}, {}, failure_};
-        std::vector<std::uint32_t> pids;
-        if (row.socket == 0) {
-            if (!WaitsToBeAccepted(row.state)) return {Kind::Closing, {}, {}, {}};
-            for (const std::uint32_t inode : ListenersOf(row)) AddHolders(inode, pids);
-            std::ranges::sort(pids);
-            pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
-            return Facts(Kind::Queued, pids);
-        }
-        AddHolders(row.socket, pids);
-        if (!pids.empty()) return Facts(Kind::Held, pids);
-        if (refused_) return {Kind::Hidden, {}, {User(row.uid)}, {}};
-        return {Kind::Closed, {}, {}, {}};
-    }
-
-private:
-    void AddHolders(std::uint32_t inode, std::vector<std::uint32_t>& pids) const {
-        for (auto socket = std::ranges::lower_bound(sockets_, std::pair(inode, 0u));
-             socket != sockets_.end() && socket->first == inode; ++socket)
-            pids.push_back(socket->second);
-    }
-
-    // The inodes of the listeners that take connections to the row's local address and port:
-    // those on that address, else those on 0.0.0.0, else those on a dual-stack [::].
-    std::vector<std::uint32_t> ListenersOf(const TcpRow& row) const {
-        std::vector<std::uint32_t> inodes;
-        for (const auto& [address, dualStack] :
-             {std::pair(row.localAddress, false), std::pair(Ipv4Address{}, false),
-              std::pair(Ipv4Address{}, true)}) {
-            const auto key = std::tuple(row.localPort[0], row.localPort[1], address, dualStack);
-            for (auto listener = std::ranges::lower_bound(listeners_, key, {}, ListenerKey);
-                 listener != listeners_.end() && ListenerKey(*listener) == key; ++listener)
-                inodes.push_back(listener->inode);
-            if (!inodes.empty()) break;
-        }
-        return inodes;
-    }
-
-    // The facts of the processes `pids` (in ascending order).
-    OwnerFacts Facts(Kind kind, const std::vector<std::uint32_t>& pids) const {
-        OwnerFacts facts{kind, {}, {}, {}};
-        for (const std::uint32_t pid : pids) {
-            const auto process = std::ranges::lower_bound(holders_, pid, {}, &Process::pid);
-            facts.holders.push_back({pid, process->name});
-            std::string user = User(process->uid);
-            if (std::ranges::find(facts.users, user) == facts.users.end())
-                facts.users.push_back(std::move(user));
-        }
-        return facts;
-    }
-
-    std::string User(std::uint32_t uid) const {
-        const auto known = std::ranges::lower_bound(userNames_, uid, {}, &UserNameOf::first);
-        if (known != userNames_.end() && known->first == uid) return known->second;
-        return UserName(uid);  // no process of that user was seen
-    }
-
-    using UserNameOf = std::pair<std::uint32_t, std::string>;
-    std::vector<Process> holders_;                                  // by pid
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> sockets_;  // socket inode, pid
-    std::vector<Listener> listeners_;                               // in ListenerKey order
-    std::vector<UserNameOf> userNames_;                             // by uid
-    bool refused_ = false;
-    std::string failure_;
-};
 
 }  // namespace
 
 OwnerLookup SystemOwnerLookup() {
-    return [](std::stop_token stop) -> std::unique_ptr<const OwnerLook> {
-        auto look = std::make_unique<ProcessLook>();
-        if (!look->Take(stop)) return nullptr;
-        return look;
+    return [](const std::vector<TcpRow>& rows, std::stop_token stop) {
+        return IndexOrFailure([&]() -> std::shared_ptr<const OwnerIndex> {
+            std::optional<ProcessTable> table = ScanProcesses(stop);
+            if (!table) return nullptr;
+            // Where some processes are hidden, a socket they may hold is told by its own user.
+            std::vector<std::uint32_t> uids;
+            if (table->someUnreadable)
+                for (const TcpRow& row : rows) uids.push_back(row.uid);
+            std::ranges::sort(uids);
+            uids.erase(std::unique(uids.begin(), uids.end()), uids.end());
+            for (const std::uint32_t uid : uids) {
+                if (stop.stop_requested()) return nullptr;
+                table->rowUsers.emplace_back(uid, UserName(uid));
+            }
+            return std::make_shared<const OwnerIndex>(*table, rows);
+        });
     };
 }

@@ -1,14 +1,18 @@
-#include "core/socket_owner_windows.h"
+// winsock2.h must come before any header that pulls in windows.h.
+// clang-format off
+#include <winsock2.h>
+#include <windows.h>
+// clang-format on
 
 #include <algorithm>
-#include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-namespace {
+#include "core/socket_owner.h"
 
-using Kind = OwnerFacts::Kind;
+namespace {
 
 std::string Utf8(const std::wstring& text) {
     if (text.empty()) return {};
@@ -50,88 +54,43 @@ std::string UserName(HANDLE process) {
     return Utf8(name);
 }
 
-// What a process tells of itself: its name and user when it may be asked.
-struct ProcessFacts {
-    Kind kind = Kind::Closed;  // Held, Hidden, or Closed once it ended
-    std::string name;
-    std::string user;
-};
-
-ProcessFacts AskProcess(DWORD pid) {
-    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (process == nullptr)
-        return {GetLastError() == ERROR_ACCESS_DENIED ? Kind::Hidden : Kind::Closed, {}, {}};
-    std::string name = ProgramName(process);
-    std::string user = UserName(process);
-    CloseHandle(process);
-    return {name.empty() ? Kind::Hidden : Kind::Held, std::move(name), std::move(user)};
+// The processes whose IDs the rows name (the table gives each row its owner's ID), each asked
+// for its name and user; nothing once `stop` is requested.
+std::optional<ProcessTable> AskProcesses(const std::vector<TcpRow>& rows,
+                                         const std::stop_token& stop) {
+    ProcessTable table;
+    table.noSocket = NoSocket::ClosingOrUnseen;
+    std::vector<std::uint32_t> pids;
+    for (const TcpRow& row : rows)
+        if (row.socket != 0) pids.push_back(row.socket);
+    std::ranges::sort(pids);
+    pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
+    for (const std::uint32_t pid : pids) {
+        if (stop.stop_requested()) return {};
+        const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+        if (process == nullptr) {  // refused, or ended since the table was read
+            table.someUnreadable |= GetLastError() == ERROR_ACCESS_DENIED;
+            continue;
+        }
+        std::string name = ProgramName(process);
+        std::string user = UserName(process);
+        CloseHandle(process);
+        if (name.empty())
+            table.someUnreadable = true;
+        else
+            table.processes.push_back({pid, 0, std::move(name), std::move(user), {pid}});
+    }
+    return table;
 }
-
-// The processes of every connection, as one call of the table told them. Sockets on the same
-// fields (listeners sharing a port) are told apart only by their processes, so a row of such
-// fields names them all.
-class ProcessIds final : public OwnerLook {
-public:
-    // False when stopped early.
-    bool Take(const OwnerTableCall& call, const std::stop_token& stop) {
-        IpHelperTable filled = CallWithGrowingBuffer(
-            [&](void* buffer, PULONG size) {
-                return call(static_cast<PMIB_TCPTABLE_OWNER_PID>(buffer), size, TRUE);
-            },
-            "GetExtendedTcpTable");
-        for (const MIB_TCPROW_OWNER_PID& row :
-             FilledRows<MIB_TCPTABLE_OWNER_PID>(filled, "GetExtendedTcpTable"))
-            pids_.emplace_back(FieldsOf(RowOf(row)), row.dwOwningPid);
-        failure_ = filled.failure;
-        std::sort(pids_.begin(), pids_.end());
-        pids_.erase(std::unique(pids_.begin(), pids_.end()), pids_.end());
-        for (const auto& [fields, pid] : pids_) {
-            if (stop.stop_requested()) return false;
-            // The system holds a closing connection under the idle process's id, 0.
-            if (pid != 0 && !processes_.contains(pid)) processes_.emplace(pid, AskProcess(pid));
-        }
-        return true;
-    }
-
-    OwnerFacts OwnerOf(const TcpRow& row) const override {
-        if (!failure_.empty()) return {Kind::Unknown, {}, {}, failure_};
-        const ConnectionFields fields = FieldsOf(row);
-        const auto first =
-            std::lower_bound(pids_.begin(), pids_.end(), std::pair(fields, DWORD{0}));
-        OwnerFacts held{Kind::Held, {}, {}, {}}, hidden{Kind::Hidden, {}, {}, {}};
-        for (auto entry = first; entry != pids_.end() && entry->first == fields; ++entry) {
-            if (entry->second == 0) return {Kind::Closing, {}, {}, {}};
-            const ProcessFacts& process = processes_.at(entry->second);
-            if (process.kind == Kind::Closed) continue;  // ended since the table was read
-            OwnerFacts& facts = process.kind == Kind::Held ? held : hidden;
-            facts.holders.push_back({entry->second, process.name});
-            if (!process.user.empty() && std::find(facts.users.begin(), facts.users.end(),
-                                                   process.user) == facts.users.end())
-                facts.users.push_back(process.user);
-        }
-        if (!held.holders.empty()) return held;
-        if (!hidden.holders.empty()) return {Kind::Hidden, {}, hidden.users, {}};
-        return {Kind::Closed, {}, {}, {}};
-    }
-
-private:
-    std::vector<std::pair<ConnectionFields, DWORD>> pids_;  // in the order of the fields
-    std::map<DWORD, ProcessFacts> processes_;
-    std::string failure_;
-};
 
 }  // namespace
 
-OwnerLookup OwnerLookupFrom(OwnerTableCall call) {
-    return [call = std::move(call)](std::stop_token stop) -> std::unique_ptr<const OwnerLook> {
-        auto look = std::make_unique<ProcessIds>();
-        if (!look->Take(call, stop)) return nullptr;
-        return look;
-    };
-}
-
 OwnerLookup SystemOwnerLookup() {
-    return OwnerLookupFrom([](PMIB_TCPTABLE_OWNER_PID table, PDWORD size, BOOL sorted) {
-        return GetExtendedTcpTable(table, size, sorted, AF_INET, TCP_TABLE_OWNER_PID_ALL, 0);
-    });
+    return [](const std::vector<TcpRow>& rows, std::stop_token stop) {
+        return IndexOrFailure([&]() -> std::shared_ptr<const OwnerIndex> {
+            std::optional<ProcessTable> table = AskProcesses(rows, stop);
+            if (!table) return nullptr;
+            return std::make_shared<const OwnerIndex>(*table, rows);
+        });
+    };
 }

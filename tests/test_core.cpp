@@ -246,8 +246,10 @@ private slots:
     // snapshot lacked, hidden ones included. Rows are named by their local port; 127.0.0.1 is
     // hidden by the initial filters.
     void refresh_data() {
-        const auto shown = [](std::uint16_t port) {
-            return Row(5, "10.0.0.5", port, "1.0.0.1", 1);
+        const auto shown = [](std::uint16_t port, std::uint32_t socket = 0) {
+            TcpRow row = Row(5, "10.0.0.5", port, "1.0.0.1", 1);
+            row.socket = socket;
+            return row;
         };
         const auto hidden = [](std::uint16_t port) {
             return Row(5, "127.0.0.1", port, "1.0.0.1", 1);
@@ -273,6 +275,9 @@ private slots:
             << std::optional(Rows{shown(1)})
             << TcpTable{{shown(1), shown(1), shown(4), shown(4)}, {}}
             << "1 1 4new 4new; 0 hidden; next 4";
+        QTest::newRow("the same fields on another socket, or where one is not known")
+            << std::optional(Rows{shown(1, 7), shown(2, 6), shown(3)})
+            << TcpTable{{shown(1, 8), shown(2), shown(3, 5)}, {}} << "1new 2 3; 0 hidden; next 3";
         QTest::newRow("unreadable: the previous snapshot stays")
             << std::optional(Rows{shown(1), shown(2)}) << TcpTable{{}, "refused"}
             << "; 0 hidden; next 2";

@@ -24,7 +24,8 @@ private slots:
     void labelFitsItsBox_data() {
         QTest::addColumn<QLabel*>("label");
         for (QWidget* window : std::initializer_list<QWidget*>{
-                 new frmMain([] { return TcpTable{}; }, [](std::stop_token) { return nullptr; },
+                 new frmMain([] { return TcpTable{}; },
+                             [](const auto&, std::stop_token) { return nullptr; },
                              SystemHostLookup()),
                  new frmFilter(filters, addWindow), new frmAddNew(filters), new frmCopy(noRows),
                  new frmAbout, new frmAboutProgrammer}) {

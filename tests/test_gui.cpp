@@ -57,7 +57,8 @@ private slots:
         desktop.openedPages.clear();
         table = {};
         reads = 0;
-        main.emplace([this] { return ++reads, table; }, [](std::stop_token) { return nullptr; },
+        main.emplace([this] { return ++reads, table; },
+                     [](const auto&, std::stop_token) { return nullptr; },
                      [](const Ipv4Address&) { return std::optional<std::string>(); });
         main->show();
     }
@@ -101,19 +102,15 @@ private slots:
     // look is in. A name that looks like markup shows as typed; a new row has a background of its
     // own; a listener has no remote host to look up.
     void connectionModel() {
-        struct MarkupNamedOwner : OwnerLook {
-            OwnerFacts OwnerOf(const TcpRow&) const override {
-                return {OwnerFacts::Kind::Held, {{7, "<b>x</b>"}}, {"alice"}, {}};
-            }
-        };
         std::atomic<bool> lookMayEnd = false;
         const auto endLook = qScopeGuard([&] { lookMayEnd = true, lookMayEnd.notify_all(); });
         auto hostLookups = std::make_shared<std::atomic<int>>(0);
         auto nameMayCome = std::make_shared<std::atomic<bool>>(false);
         ConnectionModel model(
-            [&](std::stop_token) -> std::unique_ptr<const OwnerLook> {
+            [&](const std::vector<TcpRow>& rows, std::stop_token) {
                 lookMayEnd.wait(false);
-                return std::make_unique<MarkupNamedOwner>();
+                return std::make_shared<const OwnerIndex>(
+                    ProcessTable{{{7, 0, "<b>x</b>", "alice", {9}}}}, rows);
             },
             [=](const Ipv4Address&) -> std::optional<std::string> {
                 ++*hostLookups;
@@ -124,10 +121,11 @@ private slots:
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         QSignalSpy described(&model, &ConnectionModel::DescriptionsChanged);
+        TcpRow held = Row(5, "10.0.0.5", 1, "10.0.0.7", 2);
+        TcpRow listener = Row(2, "10.0.0.5", 4, "0.0.0.0", 0);
+        held.socket = listener.socket = 9;
+        model.setRows({held, Row(5, "10.0.0.5", 3, "10.0.0.7", 2), listener}, {false, true, false});
         model.LookUpOwners();
-        model.setRows({Row(5, "10.0.0.5", 1, "10.0.0.7", 2), Row(5, "10.0.0.5", 3, "10.0.0.7", 2),
-                       Row(2, "10.0.0.5", 4, "0.0.0.0", 0)},
-                      {false, true, false});
         const auto text = [&](int row, int role) {
             return model.index(row, 0).data(role).toString();
         };

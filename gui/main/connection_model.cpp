@@ -48,21 +48,23 @@ void ConnectionModel::LookUpOwners() {
     currentLook_.request_stop();
     currentLook_ = {};
     owners_.reset();
-    QThread* look = QThread::create([this, lookup = ownerLookup_, stop = currentLook_.get_token()] {
-        std::shared_ptr<const OwnerLook> owners = lookup(stop);
-        QMetaObject::invokeMethod(
-            this,
-            [this, owners, stop] {
-                if (!stop.stop_requested()) TakeOwners(owners);
-            },
-            Qt::QueuedConnection);
-    });
+    QThread* look = QThread::create(
+        [this, lookup = ownerLookup_, rows = rows_, stop = currentLook_.get_token()]() mutable {
+            // The rows' copy goes as soon as the look is done, not with the thread.
+            auto owners = lookup(std::exchange(rows, {}), stop);
+            QMetaObject::invokeMethod(
+                this,
+                [this, owners, stop] {
+                    if (!stop.stop_requested()) TakeOwners(owners);
+                },
+                Qt::QueuedConnection);
+        });
     look->setParent(this);
     connect(look, &QThread::finished, look, &QObject::deleteLater);
     look->start(QThread::IdlePriority);
 }
 
-void ConnectionModel::TakeOwners(std::shared_ptr<const OwnerLook> owners) {
+void ConnectionModel::TakeOwners(std::shared_ptr<const OwnerIndex> owners) {
     owners_ = std::move(owners);
     if (!rows_.empty())
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),

@@ -28,9 +28,9 @@ public:
     void setRows(std::vector<TcpRow> rows, std::vector<bool> isNew);
     const std::vector<TcpRow>& rows() const { return rows_; }
 
-    // Starts a look at who holds the connections of a new snapshot, on a thread of its own below
-    // the window's priority, and discards a look still running. Until it is in, owners read as
-    // being looked up; no question waits for it.
+    // Starts a look at who holds the connections of the rows just set, on a thread of its own
+    // below the window's priority, and discards a look still running. Until it is in, owners read
+    // as being looked up; no question waits for it.
     void LookUpOwners();
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -46,13 +46,13 @@ signals:
     void DescriptionsChanged();
 
 private:
-    void TakeOwners(std::shared_ptr<const OwnerLook> owners);
+    void TakeOwners(std::shared_ptr<const OwnerIndex> owners);
     void TakeHostName(const Ipv4Address& address);
 
     std::vector<TcpRow> rows_;
     std::vector<bool> isNew_;
     OwnerLookup ownerLookup_;
-    std::shared_ptr<const OwnerLook> owners_;  // null while the look runs
+    std::shared_ptr<const OwnerIndex> owners_;  // null while the look runs
     std::stop_source currentLook_;
     HostNames hostNames_;
 };

@@ -120,11 +120,11 @@ void frmMain::cmdRefresh_Click() {
     QCoreApplication::processEvents();  // paint the emptied list before the query
 
     const TcpTable table = tableSource_();
-    model_.LookUpOwners();
     RefreshResult result = Refresh(table, std::move(previousKeys_), filters_);
     previousKeys_ = std::move(result.nextKeys);
     setWindowTitle(QStringLiteral("Korvane Sockview - ") + StatusText(table, result));
     model_.setRows(std::move(result.shown), std::move(result.isNew));
+    model_.LookUpOwners();
     returnTo(place);
 
     QCoreApplication::processEvents();
