@@ -1,9 +1,12 @@
 #pragma once
 
-// winsock2.h must come before any header that pulls in windows.h.
+// winsock2.h must come before any header that pulls in windows.h. The IP Helper headers declare
+// a type of their own named Ipv4Address, which the rows' address type keeps.
 // clang-format off
 #include <winsock2.h>
+#define Ipv4Address NapIpv4Address
 #include <iphlpapi.h>
+#undef Ipv4Address
 // clang-format on
 
 #include <cstddef>
