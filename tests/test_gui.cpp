@@ -230,19 +230,17 @@ private slots:
     // A row's tooltip is in the list's face, its text dark on its background, 4.5:1 at least.
     void tooltip() {
         QToolTip::showText(main->mapToGlobal(QPoint()), "Process: x", main->lstConnections);
-        const QWidgetList windows = QApplication::topLevelWidgets();
-        QWidget* tip = *std::ranges::find_if(
-            windows, [](const QWidget* window) { return window->inherits("QTipLabel"); });
+        QWidget* tip = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->objectName() == "qtooltip_label") tip = window;
         QCOMPARE(QFontInfo(tip->font()).family(), QFontInfo(main->lstConnections->font()).family());
-        // The relative luminance of the darkest and the lightest grey drawn.
+        // The relative luminance (on the sRGB curve) of the darkest and the lightest grey drawn.
         const QImage image = tip->grab().toImage().convertToFormat(QImage::Format_Grayscale8);
         int darkest = 255, lightest = 0;
         for (int y = 0; y < image.height(); ++y)
             for (const uchar grey : std::span(image.constScanLine(y), image.width()))
                 darkest = std::min<int>(darkest, grey), lightest = std::max<int>(lightest, grey);
-        const auto luminance = [](double v) {
-            return v /= 255, v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        };
+        const auto luminance = [](double v) { return std::pow((v / 255 + 0.055) / 1.055, 2.4); };
         QCOMPARE_GE((luminance(lightest) + 0.05) / (luminance(darkest) + 0.05), 4.5);
     }
 
