@@ -1,7 +1,9 @@
 #include "kit/design.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QToolButton>
+#include <QToolTip>
 
 namespace {
 
@@ -24,7 +26,26 @@ void SubstituteMissingFaces() {
     (void)substituted;
 }
 
+// Gives each tooltip, as it is shown, the system's tooltip colours back.
+class SystemTooltipColours : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched->inherits("QTipLabel"))
+            static_cast<QWidget*>(watched)->setPalette(QToolTip::palette());
+        return false;
+    }
+};
+
 }  // namespace
+
+void UseReadableTooltips(const QFont& face) {
+    QToolTip::setFont(face);
+    static const bool watching = (qApp->installEventFilter(new SystemTooltipColours(qApp)), true);
+    (void)watching;
+}
 
 QString FromView(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

@@ -31,6 +31,10 @@ QString FromView(std::string_view text);
 // Asks for a face by name; fontconfig picks the nearest installed one.
 QFont DesignFont(const QString& family, double pointSize, FontStyle style = {});
 
+// Tooltips in the given face, in the system's tooltip colours. A style may give the tooltip a
+// text colour of its theme's instead: under Wine, light grey on white.
+void UseReadableTooltips(const QFont& face);
+
 // Gives a window a fixed client size in twips and a background colour.
 void SetUpWindow(QWidget* window, const QString& caption, int widthTwips, int heightTwips,
                  QColor background);

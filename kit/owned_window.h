@@ -29,9 +29,10 @@ private:
     QPointer<Window> window_;
 };
 
-// Shows a window, or brings it to the front when it is shown already.
-void ShowModeless(QWidget& window);
+// Shows a window, or brings it to the front when it is shown already. The window that opens it
+// owns it: the window stays above its opener and comes to the front with it.
+void ShowModeless(QWidget& window, QWidget& opener);
 
-// Shows a window that blocks every other window of the program until it is hidden. The caller
-// does not wait for it: what follows the window is connected to its hiding.
-void ShowModal(QWidget& window);
+// Shows a window, owned by its opener, that blocks every other window of the program until it is
+// hidden. The caller does not wait for it: what follows the window is connected to its hiding.
+void ShowModal(QWidget& window, QWidget& opener);

@@ -63,6 +63,3 @@ private:
 }  // namespace
 
 void CentreOnScreenAtFirstShowing(QWidget* window) { new FirstShowingCentring(window); }
-
-// Leaves out QDialog's own centring.
-void WindowManagerPlacedDialog::showEvent(QShowEvent* event) { QWidget::showEvent(event); }

@@ -9,13 +9,16 @@ class QShowEvent;
 // there is no frame, and the client area stays centred.
 void CentreOnScreenAtFirstShowing(QWidget* window);
 
-// A dialog that the window manager places, where it places any new window. A plain QDialog
+// A dialog that the window system places, where it places any new window. A plain QDialog
 // centres itself when shown, and that position reaches the window manager as one the program
-// asked for, which it has to honour.
+// asked for, which it has to honour. On Windows, Qt creates every window at a place of its own.
 class WindowManagerPlacedDialog : public QDialog {
 public:
     using QDialog::QDialog;
 
 protected:
     void showEvent(QShowEvent* event) override;
+
+private:
+    bool placed_ = false;  // on Windows, where the program itself moves it once
 };

@@ -11,9 +11,13 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeView>
+#include <QWindow>
 #include <atomic>
+#include <cmath>
 #include <optional>
+#include <span>
 
 #include "core/filters.h"
 #include "core/maker.h"
@@ -158,6 +162,11 @@ private slots:
         QVERIFY(filters);
         QPointer<frmAddNew> add = Opened<frmAddNew>(filters->cmdAdd);
         QVERIFY(add);
+        // Each stays above the window that opened it, at no place that the program chose.
+        QCOMPARE(filters->windowHandle()->transientParent(), main->windowHandle());
+        QCOMPARE(add->windowHandle()->transientParent(), filters->windowHandle());
+        const QPoint offCentre = filters->frameGeometry().center() - main->frameGeometry().center();
+        QVERIFY2(offCentre.manhattanLength() > 8, "centred over the main window");
         QTest::keyClicks(add->txtValue, "12a7.0 -.0");   // only "127.0.0" reaches the box
         QApplication::clipboard()->setText("ip: .1 x");  // and only ".1" of the pasted text
         QTest::keyClick(add->txtValue, Qt::Key_V, Qt::ControlModifier);
@@ -234,6 +243,23 @@ private slots:
         QTRY_VERIFY(!about->isVisible() &&
                     qobject_cast<frmAboutProgrammer*>(QApplication::activeWindow()));
         QCOMPARE(desktop.openedPages, std::vector<std::string>{std::string(kMakerWebPage)});
+    }
+
+    // A row's tooltip is in the list's face, its text dark on its background, 4.5:1 at least.
+    void tooltip() {
+        QToolTip::showText(main->mapToGlobal(QPoint()), "Process: x", main->lstConnections);
+        QWidget* tip = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->objectName() == "qtooltip_label") tip = window;
+        QCOMPARE(QFontInfo(tip->font()).family(), QFontInfo(main->lstConnections->font()).family());
+        // The relative luminance (on the sRGB curve) of the darkest and the lightest grey drawn.
+        const QImage image = tip->grab().toImage().convertToFormat(QImage::Format_Grayscale8);
+        int darkest = 255, lightest = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (const uchar grey : std::span(image.constScanLine(y), image.width()))
+                darkest = std::min<int>(darkest, grey), lightest = std::max<int>(lightest, grey);
+        const auto luminance = [](double v) { return std::pow((v / 255 + 0.055) / 1.055, 2.4); };
+        QCOMPARE_GE((luminance(lightest) + 0.05) / (luminance(darkest) + 0.05), 4.5);
     }
 
     // A close request ends the event loop with status 0 (the watchdog would give 2) and opens

@@ -63,7 +63,7 @@ void frmFilter::cmdAdd_Click() {
     frmAddNew& window = addWindow_.get(filters_);
     connect(&window, &frmAddNew::FilterAdded, this, &frmFilter::FillFilterList,
             Qt::UniqueConnection);
-    ShowModal(window);
+    ShowModal(window, *this);
 }
 
 void frmFilter::cmdDelete_Click() {

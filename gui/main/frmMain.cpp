@@ -54,6 +54,7 @@ frmMain::frmMain(TableSource tableSource, OwnerLookup ownerLookup, HostLookup ho
     lstConnections = new QTreeView(this);
     lstConnections->setGeometry(TwipsRect(120, 1800, 8055, 5295));
     lstConnections->setFont(DesignFont(QStringLiteral("Arial"), 9.75));
+    UseReadableTooltips(lstConnections->font());
     lstConnections->setModel(&model_);
     lstConnections->setRootIsDecorated(false);
     lstConnections->setItemsExpandable(false);
@@ -164,18 +165,18 @@ void frmMain::ShowDescriptionInTooltip() {
                        lstConnections->visualRect(row));
 }
 
-void frmMain::cmdFilter_Click() { ShowModal(filterWindow_.get(filters_, addFilterWindow_)); }
+void frmMain::cmdFilter_Click() { ShowModal(filterWindow_.get(filters_, addFilterWindow_), *this); }
 
-void frmMain::cmdCopy_Click() { ShowModeless(copyWindow_.get(model_.rows())); }
+void frmMain::cmdCopy_Click() { ShowModeless(copyWindow_.get(model_.rows()), *this); }
 
 // The About Programmer window follows once the About window is left.
 void frmMain::cmdAbout_Click() {
     frmAbout& window = aboutWindow_.get();
     connect(&window, &frmAbout::Left, this, &frmMain::ShowAboutProgrammer, Qt::UniqueConnection);
-    ShowModal(window);
+    ShowModal(window, *this);
 }
 
-void frmMain::ShowAboutProgrammer() { ShowModeless(aboutProgrammerWindow_.get()); }
+void frmMain::ShowAboutProgrammer() { ShowModeless(aboutProgrammerWindow_.get(), *this); }
 
 void frmMain::cmdClose_Click() { ExitSequence(); }
 

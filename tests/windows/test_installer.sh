@@ -3,11 +3,11 @@
 # installed program lists the loopback connections held open, and Copy Now puts on the X
 # clipboard exactly the rows that ss reports, less those the initial filters hide; Exit opens the
 # maker's page once through Wine's hand-off to the desktop's URL handler (a recorder) and ends
-# the program, and so does taskkill with Filter List up; the silent uninstall removes what was
-# installed.
-# Usage: test_installer.sh SETUP.EXE CONNECTION_HOLDER
+# the program, and so does a close request or the session's end posted to the main window alone
+# while Filter List is up; the silent uninstall removes what was installed.
+# Usage: test_installer.sh SETUP.EXE CONNECTION_HOLDER POST_TO_MAIN_WINDOW.EXE
 source "$(dirname "$0")/../support/x11_session.sh"
-require_tools wine wineserver Xvfb openbox xdotool xclip unshare ip ss python3
+require_tools wine wineserver Xvfb openbox xdotool xclip xprop unshare ip ss python3
 reexec_in_own_network_namespace "$@"
 begin_session
 # A Wine server left from an earlier test would read the table of that test's namespace.
@@ -41,14 +41,19 @@ type_into "$(tail -n 1 "$work/ids")" Return
 within_10s copy_windows 1 || fail "the message box stayed open"
 # Wine makes the main window active again only through the window manager.
 xdotool windowactivate --sync "$main" key --delay 40 alt+e
-ends_opening_page Alt+E 1
-# Closed from outside with Filter List up: taskkill without /F asks the windows to close.
-start_program env -u BROWSER PATH="$work/bin:$PATH" wine "$folder/korvane-sockview.exe"
-main=$(window_named "Korvane Sockview - .*")
-xdotool windowactivate --sync "$main" key --delay 40 alt+f
-window_named "Filter List" >/dev/null || fail "Filter List did not open"
-wine taskkill /IM korvane-sockview.exe >/dev/null 2>&1
-ends_opening_page taskkill 2
+ends_opening_page Alt+E $((pages = 1))
+# Asked from outside with Filter List up, which Qt alone would not let through to the main window.
+for request in close end-session; do
+    start_program env -u BROWSER PATH="$work/bin:$PATH" wine "$folder/korvane-sockview.exe"
+    main=$(window_named "Korvane Sockview - .*")
+    xdotool windowactivate --sync "$main" key --delay 40 alt+f
+    filters=$(window_named "Filter List") || fail "Filter List did not open"
+    # A click on the main window, which Filter List blocks, leaves Filter List above it.
+    xdotool mousemove --window "$main" 20 300 click 1 sleep 1 && stacking=$(xprop -root _NET_CLIENT_LIST_STACKING)
+    [[ $stacking == *$(printf 0x%x "$main")*$(printf 0x%x "$filters")* ]] || fail "Filter List went behind the main window"
+    wine "$3" $request || fail "no main window to post $request to"
+    ends_opening_page "$request" $((++pages))
+done
 
 wine "$folder/uninstall.exe" /S
 # The uninstaller goes on from a copy of itself; it removes its registration first, the folder
