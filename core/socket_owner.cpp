@@ -63,7 +63,7 @@ std::string FactsText(const OwnerFacts& facts) {
 
 }  // namespace
 
-std::string OwnerText(const OwnerLook* look, const TcpRow& row, bool isNew) {
+std::string OwnerText(const OwnerIndex* look, const TcpRow& row, bool isNew) {
     const std::string text =
         look != nullptr ? FactsText(look->OwnerOf(row)) : "Process: looking up...";
     return isNew ? "New since the last refresh\n" + text : text;

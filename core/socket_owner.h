@@ -32,18 +32,19 @@ struct OwnerFacts {
 
 // What one look at every process found; answers for every connection of one snapshot. Built on
 // a thread of its own, then only read, from any thread.
-class OwnerLook {
+class OwnerIndex {
 public:
-    virtual ~OwnerLook() = default;
+    virtual ~OwnerIndex() = default;
     virtual OwnerFacts OwnerOf(const TcpRow& row) const = 0;
 };
 
 // Takes that one look, on the caller's thread, which should run below the window's priority
 // (any helper threads inherit it); stops early and returns nullptr once `stop` is requested (a
 // newer snapshot discards it). User names are resolved inside.
-using OwnerLookup = std::function<std::unique_ptr<const OwnerLook>(std::stop_token stop)>;
+using OwnerLookup = std::function<std::shared_ptr<const OwnerIndex>(const std::vector<TcpRow>& rows,
+                                                                    std::stop_token stop)>;
 OwnerLookup SystemOwnerLookup();
 
 // The tooltip / accessible description of a row: `look` null means the look is still running
 // ("Process: looking up..."). A new row's text starts with "New since the last refresh\n".
-std::string OwnerText(const OwnerLook* look, const TcpRow& row, bool isNew);
+std::string OwnerText(const OwnerIndex* look, const TcpRow& row, bool isNew);

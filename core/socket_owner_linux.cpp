@@ -183,7 +183,7 @@ auto ListenerKey(const Listener& l) {
 
 // Every process's open sockets, from the "socket:[N]" links in /proc/<pid>/fd. The kernel
 // takes microseconds per descriptor, so the processes are shared out among the processors.
-class ProcessLook final : public OwnerLook {
+class ProcessLook final : public OwnerIndex {
 public:
     // False when stopped early.
     bool Take(std::stop_token stop) {
@@ -301,9 +301,10 @@ private:
 }  // namespace
 
 OwnerLookup SystemOwnerLookup() {
-    return [](std::stop_token stop) -> std::unique_ptr<const OwnerLook> {
-        auto look = std::make_unique<ProcessLook>();
-        if (!look->Take(stop)) return nullptr;
-        return look;
-    };
+    return
+        [](const std::vector<TcpRow>&, std::stop_token stop) -> std::shared_ptr<const OwnerIndex> {
+            auto look = std::make_unique<ProcessLook>();
+            if (!look->Take(stop)) return nullptr;
+            return look;
+        };
 }

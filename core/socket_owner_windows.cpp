@@ -70,7 +70,7 @@ ProcessFacts AskProcess(DWORD pid) {
 // The processes of every connection, as one call of the table told them. Sockets on the same
 // fields (listeners sharing a port) are told apart only by their processes, so a row of such
 // fields names them all.
-class ProcessIds final : public OwnerLook {
+class ProcessIds final : public OwnerIndex {
 public:
     // False when stopped early.
     bool Take(const OwnerTableCall& call, const std::stop_token& stop) {
@@ -123,7 +123,8 @@ private:
 }  // namespace
 
 OwnerLookup OwnerLookupFrom(OwnerTableCall call) {
-    return [call = std::move(call)](std::stop_token stop) -> std::unique_ptr<const OwnerLook> {
+    return [call = std::move(call)](const std::vector<TcpRow>&,
+                                    std::stop_token stop) -> std::shared_ptr<const OwnerIndex> {
         auto look = std::make_unique<ProcessIds>();
         if (!look->Take(call, stop)) return nullptr;
         return look;

@@ -56,7 +56,7 @@ QString AskedAsNobody(const TcpRow& row) {
     const pid_t asker = fork();
     if (asker == 0) {
         const std::string text = BecomeNobody()
-                                     ? OwnerText(SystemOwnerLookup()({}).get(), row, false)
+                                     ? OwnerText(SystemOwnerLookup()({}, {}).get(), row, false)
                                      : std::string("not nobody");
         _exit(write(answer[1], text.data(), text.size()) > 0 ? 0 : 1);
     }
@@ -129,7 +129,7 @@ private slots:
         const TcpTable table = GetTcpTable();
         const std::vector<bool> isNew = NewConnections(previous, table.rows);
         close(closedLater);
-        const auto look = SystemOwnerLookup()(std::stop_token{});
+        const auto look = SystemOwnerLookup()({}, std::stop_token{});
         QStringList texts;
         for (const int n : {2, 4, 5, 6, 7, 8, 9, 10, 12}) {
             QString text = QString::number(n);

@@ -50,15 +50,15 @@ int main() {
         {1000, "No process: closed since the last refresh"},  // not in the table any more
         {1010, held},  // two sockets of one process on the same fields
     };
-    const auto look = OwnerLookupFrom(std::ref(fake))(std::stop_token{});
+    const auto look = OwnerLookupFrom(std::ref(fake))({}, std::stop_token{});
     for (const auto& c : cases)
         CHECK(OwnerText(look.get(), RowOf(OwnedRow(c.port, 0)), false) == c.text);
     CHECK(fake.calls == 2);  // one look, with the size named first, answers every question
     std::stop_source stopped;
     stopped.request_stop();
-    CHECK(OwnerLookupFrom(std::ref(fake))(stopped.get_token()) == nullptr);
+    CHECK(OwnerLookupFrom(std::ref(fake))({}, stopped.get_token()) == nullptr);
     const auto failing =
-        OwnerLookupFrom([](auto...) { return DWORD{ERROR_NOT_SUPPORTED}; })(std::stop_token{});
+        OwnerLookupFrom([](auto...) { return DWORD{ERROR_NOT_SUPPORTED}; })({}, std::stop_token{});
     CHECK(OwnerText(failing.get(), RowOf(OwnedRow(1007, 0)), false).ends_with("(error 50))"));
     return Failed();
 }
