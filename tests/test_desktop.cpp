@@ -15,7 +15,6 @@
 // package pulls in, and the window system it asks Qt for.
 class TestDesktop : public QObject {
     Q_OBJECT
-    const std::vector<TcpRow> noRows;
     Filters filters;
     OwnedWindow<frmAddNew> addWindow;
     std::vector<std::unique_ptr<QWidget>> windows;
@@ -24,8 +23,10 @@ private slots:
     void labelFitsItsBox_data() {
         QTest::addColumn<QLabel*>("label");
         for (QWidget* window : std::initializer_list<QWidget*>{
-                 new frmMain([] { return TcpTable{}; }, [](std::stop_token) { return nullptr; }),
-                 new frmFilter(filters, addWindow), new frmAddNew(filters), new frmCopy(noRows),
+                 new frmMain([] { return TcpTable{}; },
+                             [](const std::vector<TcpRow>&, std::stop_token) { return nullptr; }),
+                 new frmFilter(filters, addWindow), new frmAddNew(filters),
+                 new frmCopy([] { return std::make_shared<const std::vector<TcpRow>>(); }),
                  new frmAbout, new frmAboutProgrammer}) {
             windows.emplace_back(window);
             for (QLabel* label : window->findChildren<QLabel*>())

@@ -9,10 +9,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
-#include <QTreeView>
 #include <atomic>
+#include <mutex>
 #include <optional>
 
 #include "core/filters.h"
@@ -22,6 +23,7 @@
 #include "tests/support/rows.h"
 
 using enum MessageIcon;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -41,24 +43,45 @@ Window* Opened(QAbstractButton* button) {
     return qobject_cast<Window*>(QApplication::activeModalWidget());
 }
 
+// Work beside the window that a test holds waits there while the test keeps the gate locked, for
+// 20 s at most (longer than the watchdog), so that a window that waited for the work fails the
+// test rather than hangs it.
+void Pass(std::timed_mutex& gate) { const std::unique_lock pass(gate, 20s); }
+
+// What the main window reads, shared with its reads, which may outlive a test.
+struct TableStub {
+    TcpTable table;
+    std::atomic<int> reads = 0;
+    std::timed_mutex gate;
+};
+
 }  // namespace
 
 class TestGui : public QObject {
     Q_OBJECT
     RecordingDesktop desktop;
-    TcpTable table;
-    int reads = 0;
+    std::shared_ptr<TableStub> stub;
     std::optional<frmMain> main;
+
+    void showMain(OwnerLookup lookup) {
+        main.emplace([stub = stub] { return Pass(stub->gate), ++stub->reads, stub->table; },
+                     std::move(lookup));
+        main->show();
+    }
+    // Waits for the rows of the refresh under way.
+    bool listRead() {
+        return QTest::qWaitFor(
+            [&] { return main->lstConnections->cursor().shape() == Qt::ArrowCursor; });
+    }
 
 private slots:
     // Each test starts as the program does, with the main window shown, over an empty table.
     void init() {
         desktop.messages.clear();
         desktop.openedPages.clear();
-        table = {};
-        reads = 0;
-        main.emplace([this] { return ++reads, table; }, [](std::stop_token) { return nullptr; });
-        main->show();
+        stub = std::make_shared<TableStub>();
+        showMain([](const std::vector<TcpRow>&, std::stop_token) { return nullptr; });
+        QVERIFY(listRead());
     }
 
     // The windows that the main window opened go with it.
@@ -67,69 +90,74 @@ private slots:
         QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
     }
 
-    // Each refresh lists what the table source gives then, less the rows the filters hide.
+    // Each refresh lists what the table source gives then, less the rows the filters hide. While
+    // the table is read, the list is empty under a wait cursor, another button answers and a
+    // second press of Refresh List is ignored.
     void refresh() {
-        table.rows = {Row(2, "10.0.0.6", 8080, "10.0.0.7", 9),
-                      Row(5, "127.0.0.1", 631, "1.0.0.1", 1)};
-        // A press that the refresh's own message pumping delivers is ignored.
-        QTimer::singleShot(0, main->cmdRefresh, &QAbstractButton::click);
-        main->cmdRefresh->click();
-        QCoreApplication::processEvents();
-        QCOMPARE(reads, 2);
+        stub->table.rows = {Row(2, "10.0.0.6", 8080, "10.0.0.7", 9),
+                            Row(5, "127.0.0.1", 631, "1.0.0.1", 1)};
+        stub->gate.lock();
+        for (int press = 0; press < 2; ++press) main->cmdRefresh->click();
+        QCOMPARE(main->lstConnections->cursor().shape(), Qt::WaitCursor);
+        QVERIFY(Opened<frmFilter>(main->cmdFilter) && main->connections().rowCount() == 0);
+        stub->gate.unlock();
+        QVERIFY(listRead());
         QCOMPARE(main->connections().index(0, 3).data().toString(), "0");  // a listener's
         QVERIFY(main->windowTitle().endsWith(" - 1 shown, 1 hidden, 1 new"));
 
         // The current connection stays current where it moved to.
         auto* list = main->lstConnections;
         list->setCurrentIndex(main->connections().index(0, 2));
-        table.rows.insert(table.rows.begin(), Row(5, "10.0.0.5", 1, "10.0.0.7", 2));
+        stub->table.rows.insert(stub->table.rows.begin(), Row(5, "10.0.0.5", 1, "10.0.0.7", 2));
         main->cmdRefresh->click();
+        QVERIFY(listRead());
         QCOMPARE(list->currentIndex(), main->connections().index(1, 2));
 
         // A table that cannot be read empties the list, and the title says why.
-        table = {{}, "netlink: Permission denied"};
+        stub->table = {{}, "netlink: Permission denied"};
         main->cmdRefresh->click();
+        QVERIFY(listRead());
         QCOMPARE(main->connections().rowCount(), 0);
         QVERIFY(main->windowTitle().endsWith(
             " - the connection table could not be read: netlink: Permission denied"));
         QVERIFY(desktop.messages.empty());
+        QCOMPARE(stub->reads, 4);
     }
 
     // The list alone, watched by the model checker from before its first row: an owner question
-    // asked while the look runs is answered at once, and the answer follows once the look is in.
-    // A name that looks like markup shows as typed; a new row has a background of its own.
+    // asked while the look runs is answered at once, and the look's answer follows once it is
+    // in. The look is handed the very rows shown; one that fails says why, and a reason that
+    // looks like markup shows as typed. A new row has a background of its own.
     void connectionModel() {
-        struct MarkupNamedOwner : OwnerLook {
-            OwnerFacts OwnerOf(const TcpRow&) const override {
-                return {OwnerFacts::Kind::Held, {{7, "<b>x</b>"}}, {"alice"}, {}};
-            }
-        };
-        std::atomic<bool> lookMayEnd = false;
-        const auto endLook = qScopeGuard([&] { lookMayEnd = true, lookMayEnd.notify_all(); });
-        ConnectionModel model([&](std::stop_token) -> std::unique_ptr<const OwnerLook> {
-            lookMayEnd.wait(false);
-            return std::make_unique<MarkupNamedOwner>();
+        const auto lookMayEnd = std::make_shared<std::timed_mutex>();
+        const auto found = std::make_shared<std::shared_ptr<const OwnerIndex>>();
+        const ConnectionModel::Rows rows = std::make_shared<const std::vector<TcpRow>>(std::vector{
+            Row(5, "10.0.0.5", 1, "10.0.0.7", 2), Row(11, "10.0.0.5", 3, "1.0.0.7", 2)});
+        ConnectionModel model([=](const std::vector<TcpRow>& handed, std::stop_token stop) {
+            Pass(*lookMayEnd);
+            if (&handed != rows.get()) throw std::runtime_error("<b>x</b>");
+            return *found = SystemOwnerLookup()(handed, stop);
         });
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-        model.LookUpOwners();
-        model.setRows({Row(5, "10.0.0.5", 1, "10.0.0.7", 2), Row(5, "10.0.0.5", 3, "10.0.0.7", 2)},
-                      {false, true});
+        lookMayEnd->lock();
+        model.setRows(rows, {false, true});
         const auto text = [&](int row, int role) {
             return model.index(row, 0).data(role).toString();
         };
         QCOMPARE(text(1, Qt::AccessibleDescriptionRole),
                  "New since the last refresh\nProcess: looking up...");
-        lookMayEnd = true, lookMayEnd.notify_all();
-        QTRY_COMPARE(text(0, Qt::AccessibleDescriptionRole),
-                     "Process: <b>x</b> (PID 7)\nUser: alice");
-        QCOMPARE(text(0, Qt::ToolTipRole),
-                 "<p style='white-space:pre'>Process: &lt;b&gt;x&lt;/b&gt; "
-                 "(PID 7)\nUser: alice</p>");
-        QCOMPARE(changed.size(), 1);
+        lookMayEnd->unlock();
+        QTRY_COMPARE(changed.size(), 1);
+        QCOMPARE(text(1, Qt::AccessibleDescriptionRole),
+                 QString::fromStdString(OwnerText(found->get(), (*rows)[1], true)));
         QCOMPARE(text(1, Qt::BackgroundRole), ConnectionModel::NewRowColour.name());
         QVERIFY(text(0, Qt::BackgroundRole).isEmpty());
+        model.setRows(std::make_shared<const std::vector<TcpRow>>(*rows), {false, false});
+        QTRY_COMPARE(text(0, Qt::AccessibleDescriptionRole), "Process: unknown (<b>x</b>)");
+        QCOMPARE(text(0, Qt::ToolTipRole),
+                 "<p style='white-space:pre'>Process: unknown (&lt;b&gt;x&lt;/b&gt;)</p>");
     }
 
     // Filter List and Add New Filter are modal. The add window keeps only digits and full stops
@@ -181,8 +209,9 @@ private slots:
         Press(main->cmdCopy);
         QTRY_VERIFY(qobject_cast<frmCopy*>(QApplication::activeWindow()));
         auto* copy = static_cast<frmCopy*>(QApplication::activeWindow());
-        table.rows = {Row(8, "10.0.0.6", 22, "10.0.0.20", 50123)};
+        stub->table.rows = {Row(8, "10.0.0.6", 22, "10.0.0.20", 50123)};
         main->cmdRefresh->click();
+        QVERIFY(listRead());
         copy->chkColumns[3]->click();
         copy->cmdCopy->click();
         QClipboard* clipboard = QApplication::clipboard();
@@ -219,14 +248,27 @@ private slots:
     }
 
     // A close request ends the event loop with status 0 (the watchdog would give 2) and opens
-    // the maker's page; "&Exit" pressed after it opens nothing more.
+    // the maker's page at once, even at launch while the table is read; "&Exit" pressed after it
+    // opens nothing more. The window goes at once, though the look at the owners of its rows does
+    // not stop by itself.
     void closeRequestExits() {
+        const auto lookMayEnd = std::make_shared<std::timed_mutex>();
+        const std::unique_lock holdLook(*lookMayEnd);
+        stub->gate.lock();
+        showMain([=](const std::vector<TcpRow>&, std::stop_token) {
+            return Pass(*lookMayEnd), nullptr;
+        });
+        QCOMPARE(main->windowTitle(), "Korvane Sockview - reading the connection table...");
         QTimer::singleShot(10'000, &*main, [] { QCoreApplication::exit(2); });
         QTimer::singleShot(0, &*main, &QWidget::close);
         QCOMPARE(QApplication::exec(), 0);
         QCOMPARE(desktop.openedPages, std::vector<std::string>{std::string(kMakerWebPage)});
+        stub->gate.unlock();
+        QVERIFY(listRead());
         main->cmdClose->click();
         QCOMPARE(desktop.openedPages.size(), 1u);
+        main.reset();
+        QVERIFY(lookMayEnd.use_count() > 1);  // the look still holds it
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include <QTextDocument>
 #include <QThread>
+#include <system_error>
 
 #include "kit/list_columns.h"
 
@@ -30,51 +31,63 @@ QString PlainTooltip(const QString& text) {
 ConnectionModel::ConnectionModel(OwnerLookup ownerLookup, QObject* parent)
     : QAbstractTableModel(parent), ownerLookup_(std::move(ownerLookup)) {}
 
-// A look still running is stopped and waited for: it stops between two processes.
-ConnectionModel::~ConnectionModel() {
-    currentLook_.request_stop();
-    for (QThread* look : findChildren<QThread*>(Qt::FindDirectChildrenOnly)) look->wait();
-}
-
+// A look that fails, or cannot start, answers for every row with why.
 void ConnectionModel::LookUpOwners() {
     currentLook_.request_stop();
     currentLook_ = {};
-    owners_.reset();
-    QThread* look = QThread::create([this, lookup = ownerLookup_, stop = currentLook_.get_token()] {
-        std::shared_ptr<const OwnerLook> owners = lookup(stop);
-        QMetaObject::invokeMethod(
-            this,
-            [this, owners, stop] {
-                if (!stop.stop_requested()) TakeOwners(owners);
+    look_ = {};
+    const std::stop_token stop = currentLook_.get_token();
+    try {
+        looks_.start(
+            [lookup = ownerLookup_, rows = rows_, stop]() -> Look {
+                QThread::currentThread()->setPriority(QThread::IdlePriority);
+                try {
+                    return {lookup(*rows, stop), {}};
+                } catch (const std::exception& error) {
+                    return {nullptr, error.what()};
+                }
             },
-            Qt::QueuedConnection);
-    });
-    look->setParent(this);
-    connect(look, &QThread::finished, look, &QObject::deleteLater);
-    look->start(QThread::IdlePriority);
+            [this, stop](Look look) {
+                if (!stop.stop_requested()) TakeOwners(std::move(look));
+            });
+    } catch (const std::system_error& error) {
+        TakeOwners({nullptr, error.what()});
+    }
 }
 
-void ConnectionModel::TakeOwners(std::shared_ptr<const OwnerLook> owners) {
-    owners_ = std::move(owners);
-    if (!rows_.empty())
+void ConnectionModel::TakeOwners(Look look) {
+    look_ = std::move(look);
+    if (!rows_->empty())
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
                          {Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
     emit OwnersKnown();
 }
 
-void ConnectionModel::clear() { setRows({}, {}); }
+QString ConnectionModel::ownerTextOf(std::size_t row) const {
+    if (look_.failure.empty())
+        return QString::fromStdString(OwnerText(look_.owners.get(), (*rows_)[row], isNew_[row]));
+    return (isNew_[row] ? QStringLiteral("New since the last refresh\n") : QString()) +
+           QStringLiteral("Process: unknown (%1)").arg(QString::fromStdString(look_.failure));
+}
 
-void ConnectionModel::setRows(std::vector<TcpRow> rows, std::vector<bool> isNew) {
+void ConnectionModel::clear() {
+    currentLook_.request_stop();
     beginResetModel();
-    rows_ = std::move(rows);
-    rows_.shrink_to_fit();
-    isNew_ = std::move(isNew);
-    isNew_.shrink_to_fit();
+    rows_ = std::make_shared<const std::vector<TcpRow>>();
+    isNew_ = {};
     endResetModel();
 }
 
+void ConnectionModel::setRows(Rows rows, std::vector<bool> isNew) {
+    beginResetModel();
+    rows_ = std::move(rows);
+    isNew_ = std::move(isNew);
+    endResetModel();
+    LookUpOwners();
+}
+
 int ConnectionModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : static_cast<int>(rows_->size());
 }
 
 int ConnectionModel::columnCount(const QModelIndex& parent) const {
@@ -90,14 +103,11 @@ QVariant ConnectionModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
         case Qt::AccessibleTextRole:
             return QString::fromStdString(
-                CellText(static_cast<std::size_t>(index.column()), rows_[row]));
+                CellText(static_cast<std::size_t>(index.column()), (*rows_)[row]));
         case Qt::TextAlignmentRole: return Alignment(column);
         case Qt::ToolTipRole:
-        case Qt::AccessibleDescriptionRole: {
-            const QString text =
-                QString::fromStdString(OwnerText(owners_.get(), rows_[row], isNew_[row]));
-            return role == Qt::ToolTipRole ? PlainTooltip(text) : text;
-        }
+        case Qt::AccessibleDescriptionRole:
+            return role == Qt::ToolTipRole ? PlainTooltip(ownerTextOf(row)) : ownerTextOf(row);
         case Qt::BackgroundRole: return isNew_[row] ? QVariant(NewRowColour) : QVariant();
         default: return {};
     }

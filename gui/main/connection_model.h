@@ -4,10 +4,12 @@
 #include <QColor>
 #include <memory>
 #include <stop_token>
+#include <string>
 #include <vector>
 
 #include "core/socket_owner.h"
 #include "core/tcp_row.h"
+#include "kit/background_work.h"
 
 // The connection list's rows. Keeps the compact rows and formats a cell only when a view asks.
 // A row's tooltip and accessible description tell who holds the connection, as the owner lookup
@@ -15,21 +17,20 @@
 class ConnectionModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // The rows shown, shared with the look at their owners and with whoever copies them.
+    using Rows = std::shared_ptr<const std::vector<TcpRow>>;
+
     explicit ConnectionModel(OwnerLookup ownerLookup, QObject* parent = nullptr);
-    ~ConnectionModel() override;
 
     // Soft enough for black text (contrast 17.9:1) and far from the selection's blue.
     static inline const QColor NewRowColour{255, 236, 179};
 
     void clear();
-    // isNew holds one flag per row.
-    void setRows(std::vector<TcpRow> rows, std::vector<bool> isNew);
-    const std::vector<TcpRow>& rows() const { return rows_; }
-
-    // Starts a look at who holds the connections of a new snapshot, on a thread of its own below
-    // the window's priority, and discards a look still running. Until it is in, owners read as
-    // being looked up; no question waits for it.
-    void LookUpOwners();
+    // Shows the rows of a new snapshot (isNew holds one flag per row) and starts the look at who
+    // holds them, on a thread of its own below the window's priority; a look still running is
+    // discarded. Until the look is in, owners read as being looked up; no question waits for it.
+    void setRows(Rows rows, std::vector<bool> isNew);
+    const Rows& rows() const { return rows_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -42,11 +43,19 @@ signals:
     void OwnersKnown();
 
 private:
-    void TakeOwners(std::shared_ptr<const OwnerLook> owners);
+    // What a look found, or why it could not look.
+    struct Look {
+        std::shared_ptr<const OwnerIndex> owners;
+        std::string failure;
+    };
+    void LookUpOwners();
+    void TakeOwners(Look look);
+    QString ownerTextOf(std::size_t row) const;
 
-    std::vector<TcpRow> rows_;
+    Rows rows_ = std::make_shared<const std::vector<TcpRow>>();
     std::vector<bool> isNew_;
     OwnerLookup ownerLookup_;
-    std::shared_ptr<const OwnerLook> owners_;  // null while the look runs
+    Look look_;  // no owners while the look runs
     std::stop_source currentLook_;
+    BackgroundWork looks_;
 };
