@@ -109,7 +109,8 @@ void frmMain::cmdRefresh_Click() {
     model_.clear();
     try {
         refreshes_.start(
-            [read = tableSource_, previous = std::move(previousKeys_), filters = filters_] {
+            [read = tableSource_, previous = std::move(previousKeys_),
+             filters = filters_]() mutable {
                 TcpTable table;
                 try {
                     table = read();
@@ -120,6 +121,7 @@ void frmMain::cmdRefresh_Click() {
             },
             [this](RefreshResult result) { showRefresh(std::move(result)); });
     } catch (const std::system_error& error) {
+        // The previous keys went with the task: nothing reads as new at the next refresh.
         showRefresh(Refresh({{}, error.what()}, {}, filters_));
     }
 }
