@@ -154,9 +154,10 @@ private slots:
                  QString::fromStdString(OwnerText(found.get(), (*rows)[1], true)));
         QCOMPARE(text(1, Qt::BackgroundRole), ConnectionModel::NewRowColour.name());
         QVERIFY(text(0, Qt::BackgroundRole).isEmpty());
-        model.setRows(std::make_shared<const std::vector<TcpRow>>(*rows), {false, false});
-        QTRY_COMPARE(text(0, Qt::AccessibleDescriptionRole), "Process: unknown (<b>x</b>)");
-        QCOMPARE(text(0, Qt::ToolTipRole),
+        model.setRows(std::make_shared<const std::vector<TcpRow>>(*rows), {true, false});
+        QTRY_COMPARE(text(0, Qt::AccessibleDescriptionRole),
+                     "New since the last refresh\nProcess: unknown (<b>x</b>)");
+        QCOMPARE(text(1, Qt::ToolTipRole),
                  "<p style='white-space:pre'>Process: unknown (&lt;b&gt;x&lt;/b&gt;)</p>");
     }
 
