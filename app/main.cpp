@@ -47,13 +47,20 @@ int main(int argc, char* argv[]) {
     arguments.push_back(nullptr);
     int count = static_cast<int>(arguments.size()) - 1;
 
-    const QtMessageHandler defaultHandler = qInstallMessageHandler(StartupMessages);
-    QApplication app(count, arguments.data());
-    qInstallMessageHandler(defaultHandler);
+    int status = 0;
+    {
+        const QtMessageHandler defaultHandler = qInstallMessageHandler(StartupMessages);
+        QApplication app(count, arguments.data());
+        qInstallMessageHandler(defaultHandler);
 
-    RealDesktop desktop;
-    InstallDesktop(desktop);
-    frmMain window(&GetTcpTable, SystemOwnerLookup(), SystemHostLookup());
-    window.show();
-    return app.exec();
+        RealDesktop desktop;
+        InstallDesktop(desktop);
+        frmMain window(&GetTcpTable, SystemOwnerLookup(), SystemHostLookup());
+        window.show();
+        status = app.exec();
+    }  // the window goes, then the application, which hands copied text to the clipboard manager
+    // A table read, an owner look or a host name lookup may still run beside the window: nobody
+    // waits for it, nor tears down what it may still use.
+    std::fflush(nullptr);
+    std::_Exit(status);
 }

@@ -1,8 +1,9 @@
 // Measures the snapshot and a full refresh of the main window against `ss -tan4` on the same
-// table, both while the owners are looked up beside them, the memory the list holds per listed
-// row, the longest a row's tooltip question (its owner and its remote host, with their lookups
-// running) keeps the window waiting, and how soon every owner is known against `ss -tanp`. Run as
-// root: it makes its own network namespace.
+// table, both while the owners are looked up beside them, the longest the window's event loop
+// waits during a refresh, the memory the list holds per listed row, the longest a row's tooltip
+// question (its owner and its remote host, with their lookups running) keeps the window waiting,
+// and how soon every owner is known against `ss -tanp`. Run as root: it makes its own network
+// namespace.
 // Usage: sockview-bench [connections ...]
 #include <fcntl.h>
 #include <malloc.h>
@@ -10,11 +11,15 @@
 #include <sys/wait.h>
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/connection_farm.h"
@@ -54,12 +59,38 @@ std::size_t HeapInUse() {
     return info.uordblks + info.hblkhd;
 }
 
+// A refresh as the user sees it, from the press to the rows painted. Returns the longest that
+// the window's event loop waited meanwhile, as a timer due every millisecond sees it.
+double RefreshAndWaitForRows(frmMain& window) {
+    QEventLoop loop;
+    QObject::connect(&window, &frmMain::refreshed, &loop, &QEventLoop::quit);
+    QTimer ticks;
+    ticks.setTimerType(Qt::PreciseTimer);
+    ticks.setInterval(1);
+    Clock::time_point last = Clock::now();
+    double longest = 0;
+    const auto tick = [&] {
+        const Clock::time_point now = Clock::now();
+        longest = std::max(longest, std::chrono::duration<double>(now - last).count());
+        last = now;
+    };
+    QObject::connect(&ticks, &QTimer::timeout, tick);
+    ticks.start();
+    window.cmdRefresh_Click();
+    tick();
+    loop.exec();
+    tick();
+    QCoreApplication::processEvents();  // paints the rows
+    tick();
+    return longest;
+}
+
 // What a list that has never held rows grows by when it takes the table, per listed row: the
-// model's rows, what the look at their owners found, and everything the view keeps for them.
-// The first refresh reads an empty table, so the list's own memory can be told apart from
-// everything else.
+// model's rows and their flags, the keys kept of the snapshot for the next refresh, what the
+// look at their owners found, and everything the view keeps for them. The first refresh reads
+// an empty table, so the list's own memory can be told apart from everything else.
 std::size_t ListBytesPerRow() {
-    bool empty = true;
+    std::atomic<bool> empty = true;
     frmMain window([&empty] { return empty ? TcpTable{} : GetTcpTable(); }, SystemOwnerLookup(),
                    SystemHostLookup());
     bool known = false;
@@ -71,7 +102,7 @@ std::size_t ListBytesPerRow() {
     const std::size_t before = HeapInUse();
     empty = false;
     known = false;
-    window.cmdRefresh_Click();
+    RefreshAndWaitForRows(window);
     while (!known) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     malloc_trim(0);
     const std::size_t listed = static_cast<std::size_t>(window.connections().rowCount());
@@ -127,12 +158,12 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "sockview-bench: %s\n", why.c_str());
             return 1;
         }
-        std::vector<double> snapshot, refresh, ss, block, ready, ssOwners;
+        std::vector<double> snapshot, refresh, stall, ss, block, ready, ssOwners;
         std::size_t rows = 0;
         for (int run = 0; run < kRuns; ++run) {
             // The refresh starts the look at the owners; the snapshot and the questions are
             // measured while it runs. The look of an earlier refresh may end during this one's.
-            refresh.push_back(Seconds([&] { window.cmdRefresh_Click(); }));
+            refresh.push_back(Seconds([&] { stall.push_back(RefreshAndWaitForRows(window)); }));
             snapshot.push_back(Seconds([&] { rows = GetTcpTable().rows.size(); }));
             double slowest = 0;
             while (ownersKnown <= snapshotTaken) {
@@ -149,20 +180,23 @@ int main(int argc, char* argv[]) {
         const std::size_t bytesPerRow = ListBytesPerRow();
 
         const double a = Median(snapshot), b = Median(refresh), c = Median(ss);
+        const double stalled = Median(stall), worst = *std::ranges::max_element(stall);
         const double blocked = Median(block), known = Median(ready), p = Median(ssOwners);
         std::printf(
             "connections=%d rows=%zu listed=%zu  snapshot %.1f ms  refresh %.1f ms  "
-            "ss -tan4 %.1f ms  longest owner question %.3f ms  owners known %.1f ms  "
-            "ss -tanp %.1f ms  (median of %d; ss -tanp of 3)\n",
-            count, rows, listed, a * 1e3, b * 1e3, c * 1e3, blocked * 1e3, known * 1e3, p * 1e3,
-            kRuns);
-        char line[300];
+            "ss -tan4 %.1f ms  longest UI stall %.1f ms (worst %.1f ms)  longest owner question "
+            "%.3f ms  owners known %.1f ms  ss -tanp %.1f ms  (median of %d; ss -tanp of 3; "
+            "%u cores)\n",
+            count, rows, listed, a * 1e3, b * 1e3, c * 1e3, stalled * 1e3, worst * 1e3,
+            blocked * 1e3, known * 1e3, p * 1e3, kRuns, std::thread::hardware_concurrency());
+        char line[400];
         std::snprintf(line, sizeof line,
-                      "RESULT connections=%d rows=%zu snapshot_ratio=%.2f refresh_ratio=%.2f "
-                      "bytes_per_row=%zu owner_block_ms=%.3f owner_ready_ms=%.1f "
+                      "RESULT cores=%u connections=%d rows=%zu snapshot_ratio=%.2f "
+                      "refresh_ratio=%.2f ui_stall_ms=%.1f ui_stall_worst_ms=%.1f "
+                      "list_bytes_per_row=%zu owner_block_ms=%.3f owner_ready_ms=%.1f "
                       "ss_p_ms=%.1f owner_vs_ss_p=%.3f",
-                      count, rows, a / c, b / c, bytesPerRow, blocked * 1e3, known * 1e3, p * 1e3,
-                      known / p);
+                      std::thread::hardware_concurrency(), count, rows, a / c, b / c, stalled * 1e3,
+                      worst * 1e3, bytesPerRow, blocked * 1e3, known * 1e3, p * 1e3, known / p);
         results.emplace_back(line);
         std::fflush(stdout);
     }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "core/filters.h"
@@ -18,9 +19,11 @@ struct RefreshResult {
     std::size_t hidden = 0;
     std::size_t newShown = 0;
     SnapshotKeys nextKeys;  // what the next refresh compares with
+    std::string failure;    // why the table could not be read; empty when it was
 };
 
-// One refresh from a snapshot. Nothing is new at the first snapshot. The next refresh compares
+// One refresh from a snapshot, which it consumes: the shown rows are the table's own, so the
+// table is never held twice. Nothing is new at the first snapshot. The next refresh compares
 // with every connection of this one, hidden or not; a table that could not be read is no
 // snapshot, so the previous keys carry over.
-RefreshResult Refresh(const TcpTable& table, SnapshotKeys previous, const Filters& filters);
+RefreshResult Refresh(TcpTable table, SnapshotKeys previous, const Filters& filters);

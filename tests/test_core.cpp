@@ -261,9 +261,10 @@ private slots:
         QTest::newRow("first snapshot")
             << std::optional<Rows>() << TcpTable{{shown(1), hidden(2)}, {}}
             << "1; 1 hidden; next 2";
-        QTest::newRow("a new row")
-            << std::optional(Rows{shown(1)}) << TcpTable{{shown(1), shown(3)}, {}}
-            << "1 3new; 0 hidden; next 2";
+        QTest::newRow("a new row after a hidden one")
+            << std::optional(Rows{shown(1)})
+            << TcpTable{{Row(5, "0.0.0.0", 9, "1.0.0.1", 1), shown(1), shown(3)}, {}}
+            << "1 3new; 1 hidden; next 3";
         QTest::newRow("a new row hidden")
             << std::optional(Rows{shown(1)}) << TcpTable{{shown(1), hidden(2)}, {}}
             << "1; 1 hidden; next 2";

@@ -15,7 +15,6 @@
 // package pulls in, and the window system it asks Qt for.
 class TestDesktop : public QObject {
     Q_OBJECT
-    const std::vector<TcpRow> noRows;
     Filters filters;
     OwnedWindow<frmAddNew> addWindow;
     std::vector<std::unique_ptr<QWidget>> windows;
@@ -27,7 +26,8 @@ private slots:
                  new frmMain([] { return TcpTable{}; },
                              [](const auto&, std::stop_token) { return nullptr; },
                              SystemHostLookup()),
-                 new frmFilter(filters, addWindow), new frmAddNew(filters), new frmCopy(noRows),
+                 new frmFilter(filters, addWindow), new frmAddNew(filters),
+                 new frmCopy([] { return std::make_shared<const std::vector<TcpRow>>(); }),
                  new frmAbout, new frmAboutProgrammer}) {
             windows.emplace_back(window);
             for (QLabel* label : window->findChildren<QLabel*>())

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -16,6 +17,7 @@
 #include <QWindow>
 #include <atomic>
 #include <cmath>
+#include <mutex>
 #include <optional>
 #include <span>
 
@@ -26,6 +28,7 @@
 #include "tests/support/rows.h"
 
 using enum MessageIcon;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -45,26 +48,46 @@ Window* Opened(QAbstractButton* button) {
     return qobject_cast<Window*>(QApplication::activeModalWidget());
 }
 
+// Work beside the window that a test holds waits there while the test keeps the gate locked, for
+// 20 s at most (longer than the watchdog), so that a window that waited for the work fails the
+// test rather than hangs it.
+void Pass(std::timed_mutex& gate) { const std::unique_lock pass(gate, 20s); }
+
+// What the main window reads, shared with its reads, which may outlive a test.
+struct TableStub {
+    TcpTable table;
+    std::atomic<int> reads = 0;
+    std::timed_mutex gate;
+};
+
 }  // namespace
 
 class TestGui : public QObject {
     Q_OBJECT
     RecordingDesktop desktop;
-    TcpTable table;
-    int reads = 0;
+    std::shared_ptr<TableStub> stub;
     std::optional<frmMain> main;
+
+    void showMain(OwnerLookup lookup) {
+        main.emplace([stub = stub] { return Pass(stub->gate), ++stub->reads, stub->table; },
+                     std::move(lookup),
+                     [](const Ipv4Address&) { return std::optional<std::string>(); });
+        main->show();
+    }
+    // Waits for the rows of the refresh under way.
+    bool listRead() {
+        return QTest::qWaitFor(
+            [&] { return main->lstConnections->cursor().shape() == Qt::ArrowCursor; });
+    }
 
 private slots:
     // Each test starts as the program does, with the main window shown, over an empty table.
     void init() {
         desktop.messages.clear();
         desktop.openedPages.clear();
-        table = {};
-        reads = 0;
-        main.emplace([this] { return ++reads, table; },
-                     [](const auto&, std::stop_token) { return nullptr; },
-                     [](const Ipv4Address&) { return std::optional<std::string>(); });
-        main->show();
+        stub = std::make_shared<TableStub>();
+        showMain([](const std::vector<TcpRow>&, std::stop_token) { return nullptr; });
+        QVERIFY(listRead());
     }
 
     // The windows that the main window opened go with it.
@@ -73,48 +96,60 @@ private slots:
         QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
     }
 
-    // Each refresh lists what the table source gives then, less the rows the filters hide.
+    // Each refresh lists what the table source gives then, less the rows the filters hide. While
+    // the table is read, the list is empty under a wait cursor, another button answers and a
+    // second press of Refresh List is ignored.
     void refresh() {
-        table.rows = {Row(2, "10.0.0.6", 8080, "10.0.0.7", 9),
-                      Row(5, "127.0.0.1", 631, "1.0.0.1", 1)};
-        // A press that the refresh's own message pumping delivers is ignored.
-        QTimer::singleShot(0, main->cmdRefresh, &QAbstractButton::click);
+        stub->table.rows = {Row(2, "10.0.0.6", 8080, "10.0.0.7", 9),
+                            Row(5, "127.0.0.1", 631, "1.0.0.1", 1)};
         main->cmdRefresh->click();
-        QCoreApplication::processEvents();
-        QCOMPARE(reads, 2);
+        QVERIFY(listRead());
         QCOMPARE(main->connections().index(0, 3).data().toString(), "0");  // a listener's
         QVERIFY(main->windowTitle().endsWith(" - 1 shown, 1 hidden, 1 new"));
 
         // The current connection stays current where it moved to.
         auto* list = main->lstConnections;
         list->setCurrentIndex(main->connections().index(0, 2));
-        table.rows.insert(table.rows.begin(), Row(5, "10.0.0.5", 1, "10.0.0.7", 2));
-        main->cmdRefresh->click();
+        stub->table.rows.insert(stub->table.rows.begin(), Row(5, "10.0.0.5", 1, "10.0.0.7", 2));
+        stub->gate.lock();
+        for (int press = 0; press < 2; ++press) main->cmdRefresh->click();
+        QCOMPARE(list->cursor().shape(), Qt::WaitCursor);
+        QVERIFY(Opened<frmFilter>(main->cmdFilter) && main->connections().rowCount() == 0);
+        stub->gate.unlock();
+        QVERIFY(listRead());
         QCOMPARE(list->currentIndex(), main->connections().index(1, 2));
 
         // A table that cannot be read empties the list, and the title says why.
-        table = {{}, "netlink: Permission denied"};
+        stub->table = {{}, "netlink: Permission denied"};
         main->cmdRefresh->click();
+        QVERIFY(listRead());
         QCOMPARE(main->connections().rowCount(), 0);
         QVERIFY(main->windowTitle().endsWith(
             " - the connection table could not be read: netlink: Permission denied"));
         QVERIFY(desktop.messages.empty());
+        QCOMPARE(stub->reads, 4);
     }
 
     // The list alone, watched by the model checker from before its first row: an owner or host
     // question asked while the look runs is answered at once, and the answer follows once the
-    // look is in. A name that looks like markup shows as typed; a new row has a background of its
-    // own; a listener has no remote host to look up.
+    // look is in. The look is handed the very rows shown; one that fails says why. A name that
+    // looks like markup shows as typed; a new row has a background of its own; a listener has no
+    // remote host to look up.
     void connectionModel() {
-        std::atomic<bool> lookMayEnd = false;
-        const auto endLook = qScopeGuard([&] { lookMayEnd = true, lookMayEnd.notify_all(); });
+        const auto lookMayEnd = std::make_shared<std::timed_mutex>();
         auto hostLookups = std::make_shared<std::atomic<int>>(0);
         auto nameMayCome = std::make_shared<std::atomic<bool>>(false);
+        TcpRow held = Row(5, "10.0.0.5", 1, "10.0.0.7", 2);
+        TcpRow listener = Row(2, "10.0.0.5", 4, "0.0.0.0", 0);
+        held.socket = listener.socket = 9;
+        const ConnectionModel::Rows rows = std::make_shared<const std::vector<TcpRow>>(
+            std::vector{held, Row(5, "10.0.0.5", 3, "10.0.0.7", 2), listener});
         ConnectionModel model(
-            [&](const std::vector<TcpRow>& rows, std::stop_token) {
-                lookMayEnd.wait(false);
+            [=](const std::vector<TcpRow>& handed, std::stop_token) {
+                Pass(*lookMayEnd);
+                if (&handed != rows.get()) throw std::runtime_error("<b>x</b>");
                 return std::make_shared<const OwnerIndex>(
-                    ProcessTable{{{7, 0, "<b>x</b>", "alice", {9}}}}, rows);
+                    ProcessTable{{{7, 0, "<b>x</b>", "alice", {9}}}}, handed);
             },
             [=](const Ipv4Address&) -> std::optional<std::string> {
                 ++*hostLookups;
@@ -125,17 +160,14 @@ private slots:
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         QSignalSpy described(&model, &ConnectionModel::DescriptionsChanged);
-        TcpRow held = Row(5, "10.0.0.5", 1, "10.0.0.7", 2);
-        TcpRow listener = Row(2, "10.0.0.5", 4, "0.0.0.0", 0);
-        held.socket = listener.socket = 9;
-        model.setRows({held, Row(5, "10.0.0.5", 3, "10.0.0.7", 2), listener}, {false, true, false});
-        model.LookUpOwners();
+        lookMayEnd->lock();
+        model.setRows(rows, {false, true, false});
         const auto text = [&](int row, int role) {
             return model.index(row, 0).data(role).toString();
         };
         QCOMPARE(text(1, Qt::AccessibleDescriptionRole),
                  "New since the last refresh\nProcess: looking up...\nRemote host: looking up...");
-        lookMayEnd = true, lookMayEnd.notify_all();
+        lookMayEnd->unlock();
         const QString owner = "Process: <b>x</b> (PID 7)\nUser: alice";
         QTRY_COMPARE(text(0, Qt::AccessibleDescriptionRole),
                      owner + "\nRemote host: looking up...");
@@ -152,6 +184,10 @@ private slots:
         QCOMPARE(*hostLookups, 1);
         QCOMPARE(text(1, Qt::BackgroundRole), ConnectionModel::NewRowColour.name());
         QVERIFY(text(0, Qt::BackgroundRole).isEmpty());
+        model.setRows(std::make_shared<const std::vector<TcpRow>>(*rows), {true, false, false});
+        QTRY_COMPARE(
+            text(0, Qt::AccessibleDescriptionRole),
+            "New since the last refresh\nProcess: unknown (<b>x</b>)\nRemote host: peer.test");
     }
 
     // Filter List and Add New Filter are modal. The add window keeps only digits and full stops
@@ -208,8 +244,9 @@ private slots:
         Press(main->cmdCopy);
         QTRY_VERIFY(qobject_cast<frmCopy*>(QApplication::activeWindow()));
         auto* copy = static_cast<frmCopy*>(QApplication::activeWindow());
-        table.rows = {Row(8, "10.0.0.6", 22, "10.0.0.20", 50123)};
+        stub->table.rows = {Row(8, "10.0.0.6", 22, "10.0.0.20", 50123)};
         main->cmdRefresh->click();
+        QVERIFY(listRead());
         copy->chkColumns[3]->click();
         copy->cmdCopy->click();
         QClipboard* clipboard = QApplication::clipboard();
@@ -263,14 +300,27 @@ private slots:
     }
 
     // A close request ends the event loop with status 0 (the watchdog would give 2) and opens
-    // the maker's page; "&Exit" pressed after it opens nothing more.
+    // the maker's page at once, even at launch while the table is read; "&Exit" pressed after it
+    // opens nothing more. The window goes at once, though the look at the owners of its rows does
+    // not stop by itself.
     void closeRequestExits() {
+        const auto lookMayEnd = std::make_shared<std::timed_mutex>();
+        const std::unique_lock holdLook(*lookMayEnd);
+        stub->gate.lock();
+        showMain([=](const std::vector<TcpRow>&, std::stop_token) {
+            return Pass(*lookMayEnd), nullptr;
+        });
+        QCOMPARE(main->windowTitle(), "Korvane Sockview - reading the connection table...");
         QTimer::singleShot(10'000, &*main, [] { QCoreApplication::exit(2); });
         QTimer::singleShot(0, &*main, &QWidget::close);
         QCOMPARE(QApplication::exec(), 0);
         QCOMPARE(desktop.openedPages, std::vector<std::string>{std::string(kMakerWebPage)});
+        stub->gate.unlock();
+        QVERIFY(listRead());
         main->cmdClose->click();
         QCOMPARE(desktop.openedPages.size(), 1u);
+        main.reset();
+        QVERIFY(lookMayEnd.use_count() > 1);  // the look still holds it
     }
 };
 

@@ -26,7 +26,7 @@ bool PutOnClipboard(const QString& text) {
 
 }  // namespace
 
-frmCopy::frmCopy(const std::vector<TcpRow>& list, QWidget* parent) : QWidget(parent), list_(list) {
+frmCopy::frmCopy(ListedRows listed, QWidget* parent) : QWidget(parent), listed_(std::move(listed)) {
     SetUpWindow(this, QString::fromLatin1(kCaption), 6720, 2940, QColor(255, 192, 255));
     FixWindowFrame(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/copy")));
@@ -68,7 +68,7 @@ void frmCopy::cmdCopy_Click() {
     ChosenColumns chosen{};
     for (std::size_t k = 0; k < chosen.size(); ++k) chosen[k] = chkColumns[k]->isChecked();
 
-    const std::optional<std::string> text = ClipboardText(chosen, list_);
+    const std::optional<std::string> text = ClipboardText(chosen, *listed_());
     if (!text) {
         TheDesktop().ShowMessage("You must choost at-least one item to be copied.", kCaption,
                                  MessageIcon::Critical);

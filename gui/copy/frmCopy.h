@@ -2,6 +2,8 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "kit/list_columns.h"
@@ -12,12 +14,13 @@ class QGroupBox;
 
 // The copy-options window: five check boxes choose the connection list's columns, and
 // "&Copy Now" puts every row of the list, restricted to them, on the clipboard as tab-separated
-// text. Modeless; "&Close" hides it, its close box discards it. It reads the connection list's
-// rows at each press, so they must outlive it.
+// text. Modeless; "&Close" hides it, its close box discards it. It asks for the rows the list
+// shows at each press.
 class frmCopy : public QWidget {
     Q_OBJECT
 public:
-    explicit frmCopy(const std::vector<TcpRow>& list, QWidget* parent = nullptr);
+    using ListedRows = std::function<std::shared_ptr<const std::vector<TcpRow>>()>;
+    explicit frmCopy(ListedRows listed, QWidget* parent = nullptr);
 
     QAbstractButton* cmdCopy = nullptr;
     QGroupBox* fraColumns = nullptr;
@@ -28,5 +31,5 @@ public:
     void cmdClose_Click();
 
 private:
-    const std::vector<TcpRow>& list_;
+    ListedRows listed_;
 };

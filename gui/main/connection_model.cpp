@@ -3,6 +3,7 @@
 #include <QTextDocument>
 #include <QThread>
 #include <algorithm>
+#include <system_error>
 
 #include "kit/list_columns.h"
 
@@ -38,35 +39,31 @@ ConnectionModel::ConnectionModel(OwnerLookup ownerLookup, HostLookup hostLookup,
     connect(this, &ConnectionModel::OwnersKnown, this, &ConnectionModel::DescriptionsChanged);
 }
 
-// A look still running is stopped and waited for: it stops between two processes.
-ConnectionModel::~ConnectionModel() {
-    currentLook_.request_stop();
-    for (QThread* look : findChildren<QThread*>(Qt::FindDirectChildrenOnly)) look->wait();
-}
-
+// A look that fails, or cannot start, answers for every row with why.
 void ConnectionModel::LookUpOwners() {
     currentLook_.request_stop();
     currentLook_ = {};
     owners_.reset();
-    QThread* look = QThread::create(
-        [this, lookup = ownerLookup_, rows = rows_, stop = currentLook_.get_token()]() mutable {
-            // The rows' copy goes as soon as the look is done, not with the thread.
-            auto owners = lookup(std::exchange(rows, {}), stop);
-            QMetaObject::invokeMethod(
-                this,
-                [this, owners, stop] {
-                    if (!stop.stop_requested()) TakeOwners(owners);
-                },
-                Qt::QueuedConnection);
-        });
-    look->setParent(this);
-    connect(look, &QThread::finished, look, &QObject::deleteLater);
-    look->start(QThread::IdlePriority);
+    const std::stop_token stop = currentLook_.get_token();
+    try {
+        looks_.start(
+            [lookup = ownerLookup_, rows = rows_, stop] {
+                QThread::currentThread()->setPriority(QThread::IdlePriority);
+                return IndexOrFailure([&] { return lookup(*rows, stop); });
+            },
+            [this, stop](std::shared_ptr<const OwnerIndex> owners) {
+                if (!stop.stop_requested()) TakeOwners(std::move(owners));
+            });
+    } catch (const std::system_error& error) {
+        ProcessTable failed;
+        failed.failure = error.what();
+        TakeOwners(std::make_shared<const OwnerIndex>(failed, std::vector<TcpRow>{}));
+    }
 }
 
 void ConnectionModel::TakeOwners(std::shared_ptr<const OwnerIndex> owners) {
     owners_ = std::move(owners);
-    if (!rows_.empty())
+    if (!rows_->empty())
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
                          {Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
     emit OwnersKnown();
@@ -74,29 +71,35 @@ void ConnectionModel::TakeOwners(std::shared_ptr<const OwnerIndex> owners) {
 
 // The answer was asked for by one of these rows; a refresh since may have moved or dropped it.
 void ConnectionModel::TakeHostName(const Ipv4Address& address) {
+    const std::vector<TcpRow>& rows = *rows_;
     const auto named = [&](const TcpRow& row) { return row.remoteAddress == address; };
-    const auto first = std::ranges::find_if(rows_, named);
-    if (first == rows_.end()) return;
-    const auto last = std::ranges::find_if(rows_.rbegin(), rows_.rend(), named).base() - 1;
-    emit dataChanged(index(static_cast<int>(first - rows_.begin()), 0),
-                     index(static_cast<int>(last - rows_.begin()), columnCount() - 1),
+    const auto first = std::ranges::find_if(rows, named);
+    if (first == rows.end()) return;
+    const auto last = std::ranges::find_if(rows.rbegin(), rows.rend(), named).base() - 1;
+    emit dataChanged(index(static_cast<int>(first - rows.begin()), 0),
+                     index(static_cast<int>(last - rows.begin()), columnCount() - 1),
                      {Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
     emit DescriptionsChanged();
 }
 
-void ConnectionModel::clear() { setRows({}, {}); }
-
-void ConnectionModel::setRows(std::vector<TcpRow> rows, std::vector<bool> isNew) {
+void ConnectionModel::clear() {
+    currentLook_.request_stop();
     beginResetModel();
-    rows_ = std::move(rows);
-    rows_.shrink_to_fit();
-    isNew_ = std::move(isNew);
-    isNew_.shrink_to_fit();
+    rows_ = std::make_shared<const std::vector<TcpRow>>();
+    isNew_ = {};
     endResetModel();
 }
 
+void ConnectionModel::setRows(Rows rows, std::vector<bool> isNew) {
+    beginResetModel();
+    rows_ = std::move(rows);
+    isNew_ = std::move(isNew);
+    endResetModel();
+    LookUpOwners();
+}
+
 int ConnectionModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : static_cast<int>(rows_->size());
 }
 
 int ConnectionModel::columnCount(const QModelIndex& parent) const {
@@ -112,14 +115,14 @@ QVariant ConnectionModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
         case Qt::AccessibleTextRole:
             return QString::fromStdString(
-                CellText(static_cast<std::size_t>(index.column()), rows_[row]));
+                CellText(static_cast<std::size_t>(index.column()), (*rows_)[row]));
         case Qt::TextAlignmentRole: return Alignment(column);
         case Qt::ToolTipRole:
         case Qt::AccessibleDescriptionRole: {
-            const std::string host = RemoteHostLine(hostNames_.AnswerFor(rows_[row]));
-            const QString text =
-                QString::fromStdString(OwnerText(owners_.get(), rows_[row], isNew_[row]) +
-                                       (host.empty() ? "" : "\n") + host);
+            const TcpRow& shown = (*rows_)[row];
+            const std::string host = RemoteHostLine(hostNames_.AnswerFor(shown));
+            const QString text = QString::fromStdString(
+                OwnerText(owners_.get(), shown, isNew_[row]) + (host.empty() ? "" : "\n") + host);
             return role == Qt::ToolTipRole ? PlainTooltip(text) : text;
         }
         case Qt::BackgroundRole: return isNew_[row] ? QVariant(NewRowColour) : QVariant();

@@ -4,11 +4,13 @@
 #include <QColor>
 #include <memory>
 #include <stop_token>
+#include <string>
 #include <vector>
 
 #include "core/host_names.h"
 #include "core/socket_owner.h"
 #include "core/tcp_row.h"
+#include "kit/background_work.h"
 
 // The connection list's rows. Keeps the compact rows and formats a cell only when a view asks.
 // A row's tooltip and accessible description tell who holds the connection, as the owner lookup
@@ -17,21 +19,20 @@
 class ConnectionModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // The rows shown, shared with the look at their owners and with whoever copies them.
+    using Rows = std::shared_ptr<const std::vector<TcpRow>>;
+
     ConnectionModel(OwnerLookup ownerLookup, HostLookup hostLookup, QObject* parent = nullptr);
-    ~ConnectionModel() override;
 
     // Soft enough for black text (contrast 17.9:1) and far from the selection's blue.
     static inline const QColor NewRowColour{255, 236, 179};
 
     void clear();
-    // isNew holds one flag per row.
-    void setRows(std::vector<TcpRow> rows, std::vector<bool> isNew);
-    const std::vector<TcpRow>& rows() const { return rows_; }
-
-    // Starts a look at who holds the connections of the rows just set, on a thread of its own
-    // below the window's priority, and discards a look still running. Until it is in, owners read
-    // as being looked up; no question waits for it.
-    void LookUpOwners();
+    // Shows the rows of a new snapshot (isNew holds one flag per row) and starts the look at who
+    // holds them, on a thread of its own below the window's priority; a look still running is
+    // discarded. Until the look is in, owners read as being looked up; no question waits for it.
+    void setRows(Rows rows, std::vector<bool> isNew);
+    const Rows& rows() const { return rows_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -46,13 +47,15 @@ signals:
     void DescriptionsChanged();
 
 private:
+    void LookUpOwners();
     void TakeOwners(std::shared_ptr<const OwnerIndex> owners);
     void TakeHostName(const Ipv4Address& address);
 
-    std::vector<TcpRow> rows_;
+    Rows rows_ = std::make_shared<const std::vector<TcpRow>>();
     std::vector<bool> isNew_;
     OwnerLookup ownerLookup_;
     std::shared_ptr<const OwnerIndex> owners_;  // null while the look runs
     std::stop_source currentLook_;
+    BackgroundWork looks_;
     HostNames hostNames_;
 };

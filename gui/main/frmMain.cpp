@@ -10,10 +10,11 @@
 #include <QLocale>
 #include <QScrollBar>
 #include <QToolTip>
-#include <QTreeView>
+#include <system_error>
 
 #include "core/maker.h"
 #include "core/refresh.h"
+#include "gui/main/connection_list.h"
 #include "kit/design.h"
 #include "kit/desktop.h"
 #include "kit/resize_rule.h"
@@ -21,15 +22,15 @@
 
 namespace {
 
-QString StatusText(const TcpTable& table, const RefreshResult& result) {
+QString StatusText(const RefreshResult& result) {
     const QLocale locale = QLocale::system();
     const QDateTime now = QDateTime::currentDateTime();
     QString status = QStringLiteral("Sockview status as of: ") +
                      locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
                      locale.toString(now.time(), QLocale::ShortFormat);
-    if (!table.readable()) {
+    if (!result.failure.empty()) {
         return status + QStringLiteral(" - the connection table could not be read: ") +
-               QString::fromStdString(table.failure);
+               QString::fromStdString(result.failure);
     }
     status += QStringLiteral(" - %1 shown, %2 hidden").arg(result.shown.size()).arg(result.hidden);
     if (result.newShown > 0) status += QStringLiteral(", %1 new").arg(result.newShown);
@@ -51,23 +52,14 @@ frmMain::frmMain(TableSource tableSource, OwnerLookup ownerLookup, HostLookup ho
         ColourButton(this, QStringLiteral("&Refresh List"), QColor(255, 192, 128),
                      TwipsRect(120, 840, 1455, 855), QIcon(QStringLiteral(":/icons/refresh")));
 
-    lstConnections = new QTreeView(this);
+    lstConnections = new ConnectionList(this);
     lstConnections->setGeometry(TwipsRect(120, 1800, 8055, 5295));
     lstConnections->setFont(DesignFont(QStringLiteral("Arial"), 9.75));
     UseReadableTooltips(lstConnections->font());
     lstConnections->setModel(&model_);
-    lstConnections->setRootIsDecorated(false);
-    lstConnections->setItemsExpandable(false);
-    lstConnections->setUniformRowHeights(true);
-    lstConnections->setAllColumnsShowFocus(true);
-    lstConnections->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lstConnections->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lstConnections->header()->setSectionsClickable(false);
-    lstConnections->header()->setSectionsMovable(false);
-    lstConnections->header()->setStretchLastSection(false);
     for (const auto& [column, twips] :
          {std::pair{0, 1500}, {1, 1440}, {2, 1800}, {3, 1440}, {4, 1440}})
-        lstConnections->header()->resizeSection(column, Px(twips));
+        lstConnections->horizontalHeader()->resizeSection(column, Px(twips));
     lstConnections->setAccessibleName(
         QStringLiteral("Local IP, Local Port, Remote IP, Remote Port, Status"));
 
@@ -105,38 +97,55 @@ frmMain::frmMain(TableSource tableSource, OwnerLookup ownerLookup, HostLookup ho
     Form_Load();
 }
 
+// The window shows before the table is read.
 void frmMain::Form_Load() {
     filters_ = Filters::Initial();
+    setWindowTitle(QStringLiteral("Korvane Sockview - reading the connection table..."));
     cmdRefresh_Click();
 }
 
+// The list empties and the table is read beside the window, with the filters as they are now;
+// its rows come in at once. A press while it is read is ignored.
 void frmMain::cmdRefresh_Click() {
-    // The message processing below can deliver another press of the button; it is ignored.
     if (refreshing_) return;
     refreshing_ = true;
-    setCursor(Qt::WaitCursor);
-
-    const ListPlace place = currentPlace();
+    lstConnections->setCursor(Qt::WaitCursor);
+    placeBeforeRefresh_ = currentPlace();
     model_.clear();
-    QCoreApplication::processEvents();  // paint the emptied list before the query
+    try {
+        refreshes_.start(
+            [read = tableSource_, previous = std::move(previousKeys_),
+             filters = filters_]() mutable {
+                TcpTable table;
+                try {
+                    table = read();
+                } catch (const std::exception& error) {
+                    table.failure = error.what();
+                }
+                return Refresh(std::move(table), std::move(previous), filters);
+            },
+            [this](RefreshResult result) { showRefresh(std::move(result)); });
+    } catch (const std::system_error& error) {
+        // The previous keys went with the task: nothing reads as new at the next refresh.
+        showRefresh(Refresh({{}, error.what()}, {}, filters_));
+    }
+}
 
-    const TcpTable table = tableSource_();
-    RefreshResult result = Refresh(table, std::move(previousKeys_), filters_);
+void frmMain::showRefresh(RefreshResult result) {
     previousKeys_ = std::move(result.nextKeys);
-    setWindowTitle(QStringLiteral("Korvane Sockview - ") + StatusText(table, result));
-    model_.setRows(std::move(result.shown), std::move(result.isNew));
-    model_.LookUpOwners();
-    returnTo(place);
-
-    QCoreApplication::processEvents();
-    setCursor(Qt::ArrowCursor);
+    setWindowTitle(QStringLiteral("Korvane Sockview - ") + StatusText(result));
+    model_.setRows(std::make_shared<const std::vector<TcpRow>>(std::move(result.shown)),
+                   std::move(result.isNew));
+    returnTo(placeBeforeRefresh_);
+    lstConnections->unsetCursor();
     refreshing_ = false;
+    emit refreshed();
 }
 
 frmMain::ListPlace frmMain::currentPlace() const {
     const QModelIndex current = lstConnections->currentIndex();
     if (!current.isValid()) return {};
-    return {model_.rows()[static_cast<std::size_t>(current.row())], current.column(),
+    return {(*model_.rows())[static_cast<std::size_t>(current.row())], current.column(),
             lstConnections->verticalScrollBar()->value(),
             lstConnections->horizontalScrollBar()->value()};
 }
@@ -144,7 +153,7 @@ frmMain::ListPlace frmMain::currentPlace() const {
 // The connection that was current stays current, in view where it was, when it still exists.
 void frmMain::returnTo(const ListPlace& place) {
     if (!place.connection) return;
-    const auto& rows = model_.rows();
+    const std::vector<TcpRow>& rows = *model_.rows();
     const auto found = std::ranges::find_if(
         rows, [&](const TcpRow& row) { return SameConnection(row, *place.connection); });
     if (found == rows.end()) return;
@@ -167,7 +176,9 @@ void frmMain::ShowDescriptionInTooltip() {
 
 void frmMain::cmdFilter_Click() { ShowModal(filterWindow_.get(filters_, addFilterWindow_), *this); }
 
-void frmMain::cmdCopy_Click() { ShowModeless(copyWindow_.get(model_.rows()), *this); }
+void frmMain::cmdCopy_Click() {
+    ShowModeless(copyWindow_.get([this] { return model_.rows(); }), *this);
+}
 
 // The About Programmer window follows once the About window is left.
 void frmMain::cmdAbout_Click() {

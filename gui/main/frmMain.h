@@ -10,18 +10,19 @@
 #include "gui/copy/frmCopy.h"
 #include "gui/filters/frmFilter.h"
 #include "gui/main/connection_model.h"
+#include "kit/background_work.h"
 #include "kit/close_requests.h"
 #include "kit/owned_window.h"
 
 class QAbstractButton;
 class QLabel;
-class QTreeView;
+class QTableView;
 
 // The start-up window: the connection list and the buttons that refresh it and open the other
-// windows. Closing it in any way ends the program. Each refresh takes its snapshot from the
-// table source, and the list asks the owner lookup who holds each connection and the host lookup
-// who is at its other end. It owns the filters
-// and hands them to the windows that show or change them.
+// windows. Closing it in any way ends the program. Each refresh reads its snapshot from the
+// table source and sorts it through the filters beside the window, which keeps answering; the
+// list asks the owner lookup who holds each connection and the host lookup who is at its other
+// end. It owns the filters and hands them to the windows that show or change them.
 class frmMain : public QWidget {
     Q_OBJECT
 public:
@@ -29,7 +30,7 @@ public:
             QWidget* parent = nullptr);
 
     QLabel* lblTitle = nullptr;
-    QTreeView* lstConnections = nullptr;
+    QTableView* lstConnections = nullptr;
     QAbstractButton* cmdRefresh = nullptr;
     QAbstractButton* cmdFilter = nullptr;
     QAbstractButton* cmdAbout = nullptr;
@@ -44,6 +45,10 @@ public:
     void cmdAbout_Click();
     void cmdClose_Click();
 
+signals:
+    // The rows of a refresh are in the list.
+    void refreshed();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -56,6 +61,7 @@ private:
     void ExitSequence();
     void ShowAboutProgrammer();
     void ShowDescriptionInTooltip();
+    void showRefresh(RefreshResult result);
 
     // Where the user was in the list: the current connection and the scroll position.
     struct ListPlace {
@@ -76,6 +82,8 @@ private:
     OwnedWindow<frmCopy> copyWindow_;
     OwnedWindow<frmAbout> aboutWindow_;
     OwnedWindow<frmAboutProgrammer> aboutProgrammerWindow_;
+    ListPlace placeBeforeRefresh_;
+    BackgroundWork refreshes_;
     bool refreshing_ = false;
     bool exiting_ = false;
     // Close requests that Qt would drop while a modal window is up.

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QTableView>
+
+// The connection list: a table view, which keeps only its row header's few bytes per row where a
+// tree view keeps an item, that looks and moves as a list does. One row is selected at a time,
+// the focus frames the whole current row, there is no grid and no row header, every row is one
+// text line high, Home and End go to the first and last row, and Left and Right scroll.
+class ConnectionList : public QTableView {
+public:
+    explicit ConnectionList(QWidget* parent);
+
+protected:
+    void changeEvent(QEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void fitRowHeight();
+};
