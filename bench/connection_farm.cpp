@@ -77,9 +77,9 @@ sockaddr_in Address(std::uint32_t hostOrder, std::uint16_t port) {
 
 }  // namespace
 
-ConnectionFarm::~ConnectionFarm() { Close(); }
+ConnectionFarm::~ConnectionFarm() { closeAll(); }
 
-bool ConnectionFarm::Grow(int count, std::string* why, const std::function<void(int)>& progress) {
+bool ConnectionFarm::grow(int count, std::string* why, const std::function<void(int)>& progress) {
     while (opened_ < count) {
         const int batch = std::min(kConnectionsPerChild, count - opened_);
         int fds[2];
@@ -115,7 +115,7 @@ bool ConnectionFarm::Grow(int count, std::string* why, const std::function<void(
     return true;
 }
 
-void ConnectionFarm::Close() {
+void ConnectionFarm::closeAll() {
     for (const Child& child : children_) close(child.pipe);
     for (const Child& child : children_) waitpid(child.pid, nullptr, 0);
     children_.clear();

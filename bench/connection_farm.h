@@ -13,8 +13,8 @@ public:
     ~ConnectionFarm();
     // Opens connections until count are established, telling `progress` how many are open after
     // each child; false with the reason on failure, keeping those already open.
-    bool Grow(int count, std::string* why, const std::function<void(int opened)>& progress = {});
-    void Close();
+    bool grow(int count, std::string* why, const std::function<void(int opened)>& progress = {});
+    void closeAll();
     int opened() const { return opened_; }
 
 private:

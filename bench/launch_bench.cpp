@@ -404,7 +404,7 @@ bool GrowTable(ConnectionFarm& farm, int rows) {
     std::fflush(stdout);
     std::string why;
     int shown = 0;
-    const bool grown = farm.Grow(connections, &why, [&](int opened) {
+    const bool grown = farm.grow(connections, &why, [&](int opened) {
         if (opened - shown < 50000 && opened != connections) return;
         shown = opened;
         std::printf("  %d open (%.0f s)\n", opened, Ms(Clock::now() - start) / 1000);
@@ -491,7 +491,7 @@ int main(int argc, char* argv[]) {
     }
 
     if (options.exit) {
-        farm.Close();
+        farm.closeAll();
         GrowTable(farm, 2 * kBusyConnections);
         std::vector<std::unique_ptr<Child>> loops;
         for (int i = 0; i < kBusyLoops; ++i)
@@ -524,7 +524,7 @@ int main(int argc, char* argv[]) {
         std::printf("%s\n", line);
         results.emplace_back(line);
     }
-    farm.Close();
+    farm.closeAll();
     std::printf(
         "goals: window_delay_ms <= 30, counts_vs_ss <= 0.5, peak_rss_per_row <= 80, "
         "exit_ms <= 300\n");

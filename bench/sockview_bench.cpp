@@ -94,7 +94,7 @@ std::size_t ListBytesPerRow() {
     frmMain window([&empty] { return empty ? TcpTable{} : GetTcpTable(); }, SystemOwnerLookup(),
                    SystemHostLookup());
     bool known = false;
-    QObject::connect(&window.connections(), &ConnectionModel::OwnersKnown,
+    QObject::connect(&window.connections(), &ConnectionModel::ownersKnown,
                      [&known] { known = true; });
     window.show();
     while (!known) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -147,14 +147,14 @@ int main(int argc, char* argv[]) {
             return table;
         },
         SystemOwnerLookup(), SystemHostLookup());
-    QObject::connect(&window.connections(), &ConnectionModel::OwnersKnown,
+    QObject::connect(&window.connections(), &ConnectionModel::ownersKnown,
                      [&ownersKnown] { ownersKnown = Clock::now(); });
     window.show();
 
     std::vector<std::string> results;
     ConnectionFarm farm;
     for (const int count : counts) {
-        if (!farm.Grow(count, &why)) {
+        if (!farm.grow(count, &why)) {
             std::fprintf(stderr, "sockview-bench: %s\n", why.c_str());
             return 1;
         }

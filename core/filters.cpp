@@ -47,35 +47,35 @@ std::optional<std::string_view> EntryRefusal(FilterKind kind, std::string_view v
     return IsAddressKind(kind) ? AddressRefusal(value) : PortRefusal(value);
 }
 
-Filters Filters::Initial() {
+Filters Filters::initial() {
     Filters filters;
     filters.ListOf(FilterKind::LocalAddress) = {"0.0.0.0", "127.0.0.1"};
     filters.ListOf(FilterKind::RemoteAddress) = {"192.168.1.1", "0.0.0.0"};
     return filters;
 }
 
-bool Filters::Hides(const TcpRow& row) const {
+bool Filters::hides(const TcpRow& row) const {
     return AddressListed(ListOf(FilterKind::LocalAddress), row.localAddress) ||
            PortListed(ListOf(FilterKind::LocalPort), row.localPort) ||
            AddressListed(ListOf(FilterKind::RemoteAddress), row.remoteAddress) ||
            PortListed(ListOf(FilterKind::RemotePort), row.remotePort);
 }
 
-bool Filters::Contains(FilterKind kind, std::string_view value) const {
+bool Filters::contains(FilterKind kind, std::string_view value) const {
     return std::ranges::find(ListOf(kind), value) != ListOf(kind).end();
 }
 
-bool Filters::Add(FilterKind kind, std::string_view value) {
-    if (Contains(kind, value)) return false;
+bool Filters::add(FilterKind kind, std::string_view value) {
+    if (contains(kind, value)) return false;
     ListOf(kind).emplace_back(value);
     return true;
 }
 
-bool Filters::Remove(FilterKind kind, std::string_view value) {
+bool Filters::remove(FilterKind kind, std::string_view value) {
     return std::erase(ListOf(kind), value) > 0;
 }
 
-std::vector<FilterEntry> Filters::Entries() const {
+std::vector<FilterEntry> Filters::entries() const {
     std::vector<FilterEntry> entries;
     for (const FilterKind kind : kFilterKinds) {
         for (const std::string& value : ListOf(kind)) entries.push_back({kind, value});

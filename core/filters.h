@@ -38,19 +38,19 @@ class Filters {
 public:
     // What the program starts with: the unspecified and loopback local addresses, and the
     // usual home router and the unspecified remote addresses.
-    static Filters Initial();
+    static Filters initial();
 
-    bool Hides(const TcpRow& row) const;
-    bool Contains(FilterKind kind, std::string_view value) const;
+    bool hides(const TcpRow& row) const;
+    bool contains(FilterKind kind, std::string_view value) const;
 
     // Appends value to the list of its kind; false when that list holds it already.
-    bool Add(FilterKind kind, std::string_view value);
+    bool add(FilterKind kind, std::string_view value);
 
     // Removes the entry equal to value; false when there is none.
-    bool Remove(FilterKind kind, std::string_view value);
+    bool remove(FilterKind kind, std::string_view value);
 
     // Every entry: kinds in order, entries in list order.
-    std::vector<FilterEntry> Entries() const;
+    std::vector<FilterEntry> entries() const;
 
 private:
     using List = std::vector<std::string>;

@@ -107,7 +107,7 @@ HostNames::~HostNames() {
     shared_->answered = nullptr;
 }
 
-HostAnswer HostNames::AnswerFor(const TcpRow& row) const {
+HostAnswer HostNames::answerFor(const TcpRow& row) const {
     if (row.state == TcpState::Listen || row.remoteAddress == Ipv4Address{})
         return {HostAnswer::Kind::NoRemoteHost, {}};
     const std::lock_guard lock(shared_->mutex);

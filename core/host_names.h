@@ -30,7 +30,7 @@ public:
 
     // The answer known for the row's remote address, which is looked up when none is known: only
     // reads under a lock and queues.
-    HostAnswer AnswerFor(const TcpRow& row) const;
+    HostAnswer answerFor(const TcpRow& row) const;
 
 private:
     struct Shared;

@@ -18,7 +18,7 @@ RefreshResult Refresh(TcpTable table, SnapshotKeys previous, const Filters& filt
     // The shown rows and their flags move up in place over the hidden ones.
     std::size_t kept = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (filters.Hides(rows[i])) continue;
+        if (filters.hides(rows[i])) continue;
         rows[kept] = rows[i];
         result.isNew[kept++] = result.isNew[i];
     }

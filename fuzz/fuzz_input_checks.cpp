@@ -38,10 +38,10 @@ void CheckPort(std::string_view value) {
     if (error != std::errc{} || end != value.data() + value.size()) __builtin_trap();
     if (number < 0 || number > 65535 || number != static_cast<int>(number)) __builtin_trap();
     Filters filters;
-    filters.Add(FilterKind::LocalPort, value);
+    filters.add(FilterKind::LocalPort, value);
     TcpRow row;
     row.localPort = PortField(static_cast<std::uint16_t>(number));
-    if (!filters.Hides(row)) __builtin_trap();
+    if (!filters.hides(row)) __builtin_trap();
 }
 
 }  // namespace

@@ -10,8 +10,8 @@ class Desktop {
 public:
     virtual ~Desktop() = default;
     // Shows a message with a single OK button and returns once it is closed.
-    virtual void ShowMessage(std::string_view text, std::string_view title, MessageIcon icon) = 0;
-    virtual void OpenWebPage(std::string_view address) = 0;
+    virtual void showMessage(std::string_view text, std::string_view title, MessageIcon icon) = 0;
+    virtual void openWebPage(std::string_view address) = 0;
 };
 
 // The desktop in use. Installing one replaces the previous one; it must outlive its use.

@@ -7,7 +7,7 @@
 
 #include "kit/design.h"
 
-void RealDesktop::ShowMessage(std::string_view text, std::string_view title, MessageIcon icon) {
+void RealDesktop::showMessage(std::string_view text, std::string_view title, MessageIcon icon) {
     const QMessageBox::Icon qtIcon = icon == MessageIcon::Critical  ? QMessageBox::Critical
                                      : icon == MessageIcon::Warning ? QMessageBox::Warning
                                                                     : QMessageBox::Information;
@@ -16,6 +16,6 @@ void RealDesktop::ShowMessage(std::string_view text, std::string_view title, Mes
     box.exec();
 }
 
-void RealDesktop::OpenWebPage(std::string_view address) {
+void RealDesktop::openWebPage(std::string_view address) {
     QDesktopServices::openUrl(QUrl(FromView(address)));
 }

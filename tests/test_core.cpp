@@ -238,8 +238,8 @@ private slots:
         const std::string value = entry.toStdString();
         QTEST(!EntryRefusal(kind, value), "accepted");
         Filters filters;
-        filters.Add(kind, value);
-        QTEST(filters.Hides(Row(TcpState::Listen, "10.0.0.5", 443, "10.0.0.9", 80)), "hidden");
+        filters.add(kind, value);
+        QTEST(filters.hides(Row(TcpState::Listen, "10.0.0.5", 443, "10.0.0.9", 80)), "hidden");
     }
 
     // A refresh shows the rows no filter hides and marks those whose connection the previous
@@ -288,7 +288,7 @@ private slots:
         QFETCH(TcpTable, table);
         SnapshotKeys keys;
         if (previous) keys = Refresh({*previous, {}}, std::nullopt, Filters()).nextKeys;
-        const RefreshResult result = Refresh(table, keys, Filters::Initial());
+        const RefreshResult result = Refresh(table, keys, Filters::initial());
         QStringList shown;
         for (std::size_t i = 0; i < result.shown.size(); ++i)
             shown << QString::number(PortNumber(result.shown[i].localPort)) +
@@ -362,7 +362,7 @@ private slots:
         const auto lines = [&] {
             QStringList lines;
             const auto line = [&](const TcpRow& row) {
-                lines << QString::fromStdString(RemoteHostLine(names.AnswerFor(row)))
+                lines << QString::fromStdString(RemoteHostLine(names.answerFor(row)))
                              .remove("Remote host: ");
             };
             for (const char* remote :

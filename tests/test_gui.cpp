@@ -159,7 +159,7 @@ private slots:
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-        QSignalSpy described(&model, &ConnectionModel::DescriptionsChanged);
+        QSignalSpy described(&model, &ConnectionModel::descriptionsChanged);
         lookMayEnd->lock();
         model.setRows(rows, {false, true, false});
         const auto text = [&](int row, int role) {

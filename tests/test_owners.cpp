@@ -122,7 +122,7 @@ private slots:
                         std::string("nscd would answer from the machine's own hosts file"));
         const HostNames names(SystemHostLookup(), [](const Ipv4Address&) {});
         const auto line = [&](const char* remote) {
-            return RemoteHostLine(names.AnswerFor(Row(5, "127.0.0.1", 40000, remote, 80)));
+            return RemoteHostLine(names.answerFor(Row(5, "127.0.0.1", 40000, remote, 80)));
         };
         QTRY_COMPARE(QString::fromStdString(line("127.0.0.3") + '|' + line("127.0.0.4")),
                      "Remote host: peer.sockview.test|Remote host: no name");

@@ -71,11 +71,11 @@ void frmAbout::Form_Load() {
 
 void frmAbout::lblLines_Click(int) { hide(); }
 
-void frmAbout::lblLink_Click() { TheDesktop().OpenWebPage(kMakerWebPage); }
+void frmAbout::lblLink_Click() { TheDesktop().openWebPage(kMakerWebPage); }
 
 void frmAbout::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
-    if (!event->spontaneous()) emit Left();
+    if (!event->spontaneous()) emit left();
 }
 
 // No default or cancel button here: Enter and Esc do nothing.

@@ -22,7 +22,7 @@ public:
 
 signals:
     // The window was hidden, by a click on a text or by its close box.
-    void Left();
+    void left();
 
 protected:
     void hideEvent(QHideEvent* event) override;

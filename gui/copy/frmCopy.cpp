@@ -70,16 +70,16 @@ void frmCopy::cmdCopy_Click() {
 
     const std::optional<std::string> text = ClipboardText(chosen, *listed_());
     if (!text) {
-        TheDesktop().ShowMessage("You must choost at-least one item to be copied.", kCaption,
+        TheDesktop().showMessage("You must choost at-least one item to be copied.", kCaption,
                                  MessageIcon::Critical);
         return;
     }
     if (!PutOnClipboard(QString::fromStdString(*text))) {
-        TheDesktop().ShowMessage("The list could not be copied to the clipboard.", kCaption,
+        TheDesktop().showMessage("The list could not be copied to the clipboard.", kCaption,
                                  MessageIcon::Critical);
         return;
     }
-    TheDesktop().ShowMessage("The selected item(s) have been copied to clipboard.", kCaption,
+    TheDesktop().showMessage("The selected item(s) have been copied to clipboard.", kCaption,
                              MessageIcon::Information);
 }
 

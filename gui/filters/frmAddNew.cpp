@@ -107,7 +107,7 @@ void frmAddNew::Form_Load() {
     cmdAdd->setFocus();
 }
 
-FilterKind frmAddNew::ChosenKind() const {
+FilterKind frmAddNew::chosenKind() const {
     return kFilterKinds[static_cast<std::size_t>(cboKind->currentIndex())];
 }
 
@@ -136,7 +136,7 @@ void frmAddNew::txtValue_KeyUp(const QKeyEvent& key) {
 
 void frmAddNew::txtValue_LostFocus() {
     if (!valueEdited_) return;
-    if (!Validated()) {
+    if (!validated()) {
         txtValue->setFocus();
         valueEdited_ = false;
     }
@@ -150,26 +150,26 @@ bool frmAddNew::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-bool frmAddNew::Validated() {
+bool frmAddNew::validated() {
     txtValue->selectAll();  // after a refusal the user types over the value
     const std::string value = txtValue->text().toStdString();
-    const auto refusal = EntryRefusal(ChosenKind(), value);
+    const auto refusal = EntryRefusal(chosenKind(), value);
     if (!refusal) return true;
-    TheDesktop().ShowMessage(*refusal, kCaption, MessageIcon::Critical);
+    TheDesktop().showMessage(*refusal, kCaption, MessageIcon::Critical);
     return false;
 }
 
 void frmAddNew::cmdAdd_Click() {
-    if (!Validated()) {
+    if (!validated()) {
         txtValue->setFocus();
         return;
     }
-    if (!filters_.Add(ChosenKind(), txtValue->text().toStdString())) {
-        TheDesktop().ShowMessage("Already added to filter list", kCaption,
+    if (!filters_.add(chosenKind(), txtValue->text().toStdString())) {
+        TheDesktop().showMessage("Already added to filter list", kCaption,
                                  MessageIcon::Information);
         return;
     }
-    emit FilterAdded();
+    emit filterAdded();
     hide();
 }
 

@@ -26,14 +26,14 @@ public:
 
     // True when txtValue holds a value acceptable for the chosen kind; otherwise the user has
     // been told why.
-    bool Validated();
+    bool validated();
 
     void cboKind_Click();
     void cmdAdd_Click();
     void cmdCancel_Click();
 
 signals:
-    void FilterAdded();
+    void filterAdded();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -43,7 +43,7 @@ private:
     bool txtValue_KeyPress(const QKeyEvent& key);
     void txtValue_KeyUp(const QKeyEvent& key);
     void txtValue_LostFocus();
-    FilterKind ChosenKind() const;
+    FilterKind chosenKind() const;
 
     Filters& filters_;
     // Whether a key was typed into txtValue since the kind was chosen or the value refused.

@@ -44,14 +44,14 @@ frmFilter::frmFilter(Filters& filters, OwnedWindow<frmAddNew>& addWindow, QWidge
 }
 
 void frmFilter::Form_Load() {
-    FillFilterList();
+    fillFilterList();
     lstFilter->setFocus();
 }
 
 // Each line carries its entry's kind and value, so that a delete needs no reading back.
-void frmFilter::FillFilterList() {
+void frmFilter::fillFilterList() {
     lstFilter->clear();
-    for (const FilterEntry& entry : filters_.Entries()) {
+    for (const FilterEntry& entry : filters_.entries()) {
         auto* line = new QListWidgetItem(
             QString::fromStdString(EntryLabel(entry.kind) + entry.value), lstFilter);
         line->setData(KindRole, static_cast<int>(entry.kind));
@@ -61,7 +61,7 @@ void frmFilter::FillFilterList() {
 
 void frmFilter::cmdAdd_Click() {
     frmAddNew& window = addWindow_.get(filters_);
-    connect(&window, &frmAddNew::FilterAdded, this, &frmFilter::FillFilterList,
+    connect(&window, &frmAddNew::filterAdded, this, &frmFilter::fillFilterList,
             Qt::UniqueConnection);
     ShowModal(window, *this);
 }
@@ -70,12 +70,12 @@ void frmFilter::cmdDelete_Click() {
     const QList<QListWidgetItem*> selected = lstFilter->selectedItems();
     const bool removed =
         !selected.isEmpty() &&
-        filters_.Remove(static_cast<FilterKind>(selected.front()->data(KindRole).toInt()),
+        filters_.remove(static_cast<FilterKind>(selected.front()->data(KindRole).toInt()),
                         selected.front()->data(ValueRole).toString().toStdString());
     if (!removed)
-        TheDesktop().ShowMessage("The item does not exists in the filter list.", "Delete Entry",
+        TheDesktop().showMessage("The item does not exists in the filter list.", "Delete Entry",
                                  MessageIcon::Warning);
-    FillFilterList();
+    fillFilterList();
 }
 
 void frmFilter::cmdClose_Click() { hide(); }

@@ -29,7 +29,7 @@ public:
 private:
     void Form_Load();
     // Replaces the lines with one line per filter entry, kinds in order.
-    void FillFilterList();
+    void fillFilterList();
 
     Filters& filters_;
     OwnedWindow<frmAddNew>& addWindow_;

@@ -34,13 +34,13 @@ ConnectionModel::ConnectionModel(OwnerLookup ownerLookup, HostLookup hostLookup,
       ownerLookup_(std::move(ownerLookup)),
       hostNames_(std::move(hostLookup), [this](const Ipv4Address& address) {
           QMetaObject::invokeMethod(
-              this, [this, address] { TakeHostName(address); }, Qt::QueuedConnection);
+              this, [this, address] { takeHostName(address); }, Qt::QueuedConnection);
       }) {
-    connect(this, &ConnectionModel::OwnersKnown, this, &ConnectionModel::DescriptionsChanged);
+    connect(this, &ConnectionModel::ownersKnown, this, &ConnectionModel::descriptionsChanged);
 }
 
 // A look that fails, or cannot start, answers for every row with why.
-void ConnectionModel::LookUpOwners() {
+void ConnectionModel::lookUpOwners() {
     currentLook_.request_stop();
     currentLook_ = {};
     owners_.reset();
@@ -52,25 +52,25 @@ void ConnectionModel::LookUpOwners() {
                 return IndexOrFailure([&] { return lookup(*rows, stop); });
             },
             [this, stop](std::shared_ptr<const OwnerIndex> owners) {
-                if (!stop.stop_requested()) TakeOwners(std::move(owners));
+                if (!stop.stop_requested()) takeOwners(std::move(owners));
             });
     } catch (const std::system_error& error) {
         ProcessTable failed;
         failed.failure = error.what();
-        TakeOwners(std::make_shared<const OwnerIndex>(failed, std::vector<TcpRow>{}));
+        takeOwners(std::make_shared<const OwnerIndex>(failed, std::vector<TcpRow>{}));
     }
 }
 
-void ConnectionModel::TakeOwners(std::shared_ptr<const OwnerIndex> owners) {
+void ConnectionModel::takeOwners(std::shared_ptr<const OwnerIndex> owners) {
     owners_ = std::move(owners);
     if (!rows_->empty())
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
                          {Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
-    emit OwnersKnown();
+    emit ownersKnown();
 }
 
 // The answer was asked for by one of these rows; a refresh since may have moved or dropped it.
-void ConnectionModel::TakeHostName(const Ipv4Address& address) {
+void ConnectionModel::takeHostName(const Ipv4Address& address) {
     const std::vector<TcpRow>& rows = *rows_;
     const auto named = [&](const TcpRow& row) { return row.remoteAddress == address; };
     const auto first = std::ranges::find_if(rows, named);
@@ -79,7 +79,7 @@ void ConnectionModel::TakeHostName(const Ipv4Address& address) {
     emit dataChanged(index(static_cast<int>(first - rows.begin()), 0),
                      index(static_cast<int>(last - rows.begin()), columnCount() - 1),
                      {Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
-    emit DescriptionsChanged();
+    emit descriptionsChanged();
 }
 
 void ConnectionModel::clear() {
@@ -95,7 +95,7 @@ void ConnectionModel::setRows(Rows rows, std::vector<bool> isNew) {
     rows_ = std::move(rows);
     isNew_ = std::move(isNew);
     endResetModel();
-    LookUpOwners();
+    lookUpOwners();
 }
 
 int ConnectionModel::rowCount(const QModelIndex& parent) const {
@@ -120,7 +120,7 @@ QVariant ConnectionModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
         case Qt::AccessibleDescriptionRole: {
             const TcpRow& shown = (*rows_)[row];
-            const std::string host = RemoteHostLine(hostNames_.AnswerFor(shown));
+            const std::string host = RemoteHostLine(hostNames_.answerFor(shown));
             const QString text = QString::fromStdString(
                 OwnerText(owners_.get(), shown, isNew_[row]) + (host.empty() ? "" : "\n") + host);
             return role == Qt::ToolTipRole ? PlainTooltip(text) : text;

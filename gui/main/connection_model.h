@@ -42,14 +42,14 @@ public:
 
 signals:
     // The look is in: tooltips and descriptions now tell the owners.
-    void OwnersKnown();
+    void ownersKnown();
     // Tooltips and descriptions tell more: the owners, or a remote host's name.
-    void DescriptionsChanged();
+    void descriptionsChanged();
 
 private:
-    void LookUpOwners();
-    void TakeOwners(std::shared_ptr<const OwnerIndex> owners);
-    void TakeHostName(const Ipv4Address& address);
+    void lookUpOwners();
+    void takeOwners(std::shared_ptr<const OwnerIndex> owners);
+    void takeHostName(const Ipv4Address& address);
 
     Rows rows_ = std::make_shared<const std::vector<TcpRow>>();
     std::vector<bool> isNew_;

@@ -89,8 +89,8 @@ frmMain::frmMain(TableSource tableSource, OwnerLookup ownerLookup, HostLookup ho
     connect(cmdCopy, &QAbstractButton::clicked, this, &frmMain::cmdCopy_Click);
     connect(cmdAbout, &QAbstractButton::clicked, this, &frmMain::cmdAbout_Click);
     connect(cmdClose, &QAbstractButton::clicked, this, &frmMain::cmdClose_Click);
-    connect(&model_, &ConnectionModel::DescriptionsChanged, this,
-            &frmMain::ShowDescriptionInTooltip);
+    connect(&model_, &ConnectionModel::descriptionsChanged, this,
+            &frmMain::showDescriptionInTooltip);
     // The session's end asks as a close request does.
     connect(qApp, &QGuiApplication::commitDataRequest, this, &frmMain::Form_QueryUnload);
 
@@ -99,7 +99,7 @@ frmMain::frmMain(TableSource tableSource, OwnerLookup ownerLookup, HostLookup ho
 
 // The window shows before the table is read.
 void frmMain::Form_Load() {
-    filters_ = Filters::Initial();
+    filters_ = Filters::initial();
     setWindowTitle(QStringLiteral("Korvane Sockview - reading the connection table..."));
     cmdRefresh_Click();
 }
@@ -166,7 +166,7 @@ void frmMain::returnTo(const ListPlace& place) {
 
 // A tooltip shown while the owners or the remote host were looked up tells the answer once it
 // is in.
-void frmMain::ShowDescriptionInTooltip() {
+void frmMain::showDescriptionInTooltip() {
     QWidget* viewport = lstConnections->viewport();
     const QModelIndex row = lstConnections->indexAt(viewport->mapFromGlobal(QCursor::pos()));
     if (!QToolTip::isVisible() || !row.isValid()) return;
@@ -183,22 +183,22 @@ void frmMain::cmdCopy_Click() {
 // The About Programmer window follows once the About window is left.
 void frmMain::cmdAbout_Click() {
     frmAbout& window = aboutWindow_.get();
-    connect(&window, &frmAbout::Left, this, &frmMain::ShowAboutProgrammer, Qt::UniqueConnection);
+    connect(&window, &frmAbout::left, this, &frmMain::showAboutProgrammer, Qt::UniqueConnection);
     ShowModal(window, *this);
 }
 
-void frmMain::ShowAboutProgrammer() { ShowModeless(aboutProgrammerWindow_.get(), *this); }
+void frmMain::showAboutProgrammer() { ShowModeless(aboutProgrammerWindow_.get(), *this); }
 
-void frmMain::cmdClose_Click() { ExitSequence(); }
+void frmMain::cmdClose_Click() { exitSequence(); }
 
-void frmMain::Form_QueryUnload() { ExitSequence(); }
+void frmMain::Form_QueryUnload() { exitSequence(); }
 
 // Opens the maker's page once and ends the program through the normal end of the event loop, so
 // that text just copied is handed to the desktop's clipboard manager. No window is asked.
-void frmMain::ExitSequence() {
+void frmMain::exitSequence() {
     if (exiting_) return;
     exiting_ = true;
-    TheDesktop().OpenWebPage(kMakerWebPage);
+    TheDesktop().openWebPage(kMakerWebPage);
     QCoreApplication::exit(0);
 }
 

@@ -58,9 +58,9 @@ private:
     void Form_Load();
     void Form_QueryUnload();
     void Form_Resize();
-    void ExitSequence();
-    void ShowAboutProgrammer();
-    void ShowDescriptionInTooltip();
+    void exitSequence();
+    void showAboutProgrammer();
+    void showDescriptionInTooltip();
     void showRefresh(RefreshResult result);
 
     // Where the user was in the list: the current connection and the scroll position.

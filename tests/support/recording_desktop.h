@@ -21,8 +21,8 @@ public:
     std::vector<Message> messages;
     std::vector<std::string> openedPages;
 
-    void ShowMessage(std::string_view text, std::string_view title, MessageIcon icon) override {
+    void showMessage(std::string_view text, std::string_view title, MessageIcon icon) override {
         messages.push_back({std::string(text), std::string(title), icon});
     }
-    void OpenWebPage(std::string_view address) override { openedPages.emplace_back(address); }
+    void openWebPage(std::string_view address) override { openedPages.emplace_back(address); }
 };
