@@ -17,7 +17,7 @@ start_xvfb || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 start_openbox || fail "openbox did not start: $(cat "$work/openbox.log")"
 record_opened_pages
 start_program env -u BROWSER PATH="$work/bin:$PATH" "$1"
-main=$(window_named "Korvane Sockview - .*")
+main=$(window_named "Korvane Sockview - .* shown, .*")
 type_into "$main" alt+c || fail "no main window took Alt+C"
 copy_every_column_as_ss_lists "\r\n"
 

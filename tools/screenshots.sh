@@ -39,7 +39,7 @@ within_10s test -e "$work/held" || fail "the loopback connections were not set u
 
 start_xvfb || fail "Xvfb did not start"
 start_program "$program"
-main=$(window_named "Korvane Sockview - .*")
+main=$(window_named "Korvane Sockview - .* shown, .*")
 [[ -n $main ]] || fail "the main window did not appear"
 # Its client end is on 127.0.0.1, which the default filters hide: one new row shows, the first
 # in the list, held by the accepting process and by a worker it forked, as servers do.

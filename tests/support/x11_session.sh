@@ -51,7 +51,17 @@ start_program() {
 }
 
 # The id of the first visible window whose title is exactly the given one, once it is shown.
-window_named() { DISPLAY=$display timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -1; }
+# xdotool gives up when a window it looks at goes away meanwhile (Wine makes and drops windows of
+# its own as a program starts): it is asked again.
+window_named() {
+    local id
+    for _ in 1 2 3; do
+        id=$(DISPLAY=$display timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null |
+            head -1) || continue
+        [[ -n $id ]] && echo "$id" && return
+    done
+    return 1
+}
 
 # No window manager runs here: give the window the keyboard focus, then type as a keyboard does.
 type_into() { DISPLAY=$display xdotool windowfocus --sync "$1" key --delay 40 "${@:2}"; }

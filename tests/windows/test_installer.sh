@@ -28,7 +28,7 @@ wine reg query "$key" /v UninstallString >/dev/null 2>&1 || fail "no uninstaller
 
 record_opened_pages
 start_program env -u BROWSER PATH="$work/bin:$PATH" wine "$folder/korvane-sockview.exe"
-main=$(window_named "Korvane Sockview - .*")
+main=$(window_named "Korvane Sockview - .* shown, .*")
 type_into "$main" alt+c || fail "no main window took Alt+C"
 # Wine hands the text to X without the carriage returns.
 copy_every_column_as_ss_lists "\n"
