@@ -139,17 +139,16 @@ private slots:
         const auto lookMayEnd = std::make_shared<std::timed_mutex>();
         auto hostLookups = std::make_shared<std::atomic<int>>(0);
         auto nameMayCome = std::make_shared<std::atomic<bool>>(false);
-        TcpRow held = Row(5, "10.0.0.5", 1, "10.0.0.7", 2);
-        TcpRow listener = Row(2, "10.0.0.5", 4, "0.0.0.0", 0);
-        held.socket = listener.socket = 9;
-        const ConnectionModel::Rows rows = std::make_shared<const std::vector<TcpRow>>(
-            std::vector{held, Row(5, "10.0.0.5", 3, "10.0.0.7", 2), listener});
+        const int socket = 9;  // held by process 7
+        const ConnectionModel::Rows rows = std::make_shared<const std::vector<TcpRow>>(std::vector{
+            Row(5, "10.0.0.5", 1, "10.0.0.7", 2, socket), Row(5, "10.0.0.5", 3, "10.0.0.7", 2),
+            Row(2, "10.0.0.5", 4, "0.0.0.0", 0, socket)});
         ConnectionModel model(
             [=](const std::vector<TcpRow>& handed, std::stop_token) {
                 Pass(*lookMayEnd);
                 if (&handed != rows.get()) throw std::runtime_error("<b>x</b>");
                 return std::make_shared<const OwnerIndex>(
-                    ProcessTable{{{7, 0, "<b>x</b>", "alice", {9}}}}, handed);
+                    ProcessTable{{{7, 0, "<b>x</b>", "alice", {socket}}}}, handed);
             },
             [=](const Ipv4Address&) -> std::optional<std::string> {
                 ++*hostLookups;

@@ -16,8 +16,7 @@ using Process = ProcessTable::Process;
 // A connection to 127.0.0.2:80 (or `local`:80) from 10.0.0.9:5000.
 TcpRow Connection(std::uint32_t socket, std::uint8_t state = TcpState::Established,
                   const char* local = "127.0.0.2", std::uint32_t uid = 0) {
-    TcpRow row = Row(state, local, 80, "10.0.0.9", 5000);
-    row.socket = socket;
+    TcpRow row = Row(state, local, 80, "10.0.0.9", 5000, socket);
     row.uid = uid;
     return row;
 }
@@ -43,7 +42,6 @@ private slots:
         const std::uint8_t synReceived = TcpState::SynReceived, closeWait = TcpState::CloseWait,
                            timeWait = TcpState::TimeWait;
         const ProcessTable one{{{10, 0, "sshd", "root", {5, 7}}}};
-        QTest::newRow("held") << one << Connection(7) << "Process: sshd (PID 10)\nUser: root";
         QTest::newRow("closed") << one << Connection(9)
                                 << "No process: closed since the last refresh";
         QTest::newRow("no inode, closing")

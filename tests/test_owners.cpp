@@ -1,7 +1,7 @@
 // Who holds each connection as the look at the real processes finds it: loopback listeners in a
 // network namespace of the test's own, held by child processes that the test names, in the ways
 // only the kernel can show (a forked holder, a user dropped, a main thread gone); the remote
-// host's name, from the system's resolver. And which repeated rows a table keeps.
+// host's name, from the system's resolver.
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -18,8 +18,6 @@
 #include "core/tcp_table.h"
 #include "tests/support/network_namespace.h"
 #include "tests/support/rows.h"
-
-Q_DECLARE_METATYPE(std::vector<TcpRow>)
 
 namespace {
 
@@ -126,30 +124,6 @@ private slots:
         };
         QTRY_COMPARE(QString::fromStdString(line("127.0.0.3") + '|' + line("127.0.0.4")),
                      "Remote host: peer.sockview.test|Remote host: no name");
-    }
-
-    // Sockets that share their fields stay apart; a socket listed twice is kept once.
-    void repeatsOfOneSocketAreDropped_data() {
-        QTest::addColumn<std::vector<TcpRow>>("rows");
-        QTest::addColumn<QString>("kept");
-        const auto socket = [](std::uint8_t state, std::uint32_t inode) {
-            TcpRow row = Row(state, "127.0.0.2", 80, "0.0.0.0", 0);
-            row.socket = inode;
-            return row;
-        };
-        const std::uint8_t listen = TcpState::Listen, established = TcpState::Established;
-        QTest::newRow("listeners on one port, a repeat apart from its first")
-            << std::vector{socket(listen, 7), socket(listen, 8), socket(listen, 7)} << "7 8";
-        // The socket changed state while the dump went on.
-        QTest::newRow("one socket in two states")
-            << std::vector{socket(established, 7), socket(TcpState::CloseWait, 7)} << "7";
-    }
-    void repeatsOfOneSocketAreDropped() {
-        QFETCH(std::vector<TcpRow>, rows);
-        SortAndDropSocketsListedTwice(rows);
-        QStringList kept;
-        for (const TcpRow& row : rows) kept << QString::number(row.socket);
-        QTEST(kept.join(' '), "kept");
     }
 };
 
