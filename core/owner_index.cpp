@@ -82,9 +82,9 @@ OwnerIndex::OwnerIndex(const ProcessTable& table, const std::vector<TcpRow>& row
     holders_.shrink_to_fit();
 
     if (someUnreadable_) {
-        for (const auto& [uid, name] : table.rowUsers) {
-            if (std::ranges::any_of(rows, [&](const TcpRow& row) { return row.uid == uid; }))
-                rowUsers_.emplace_back(uid, name);
+        for (const auto& user : table.rowUsers) {
+            if (std::ranges::any_of(rows, [&](const TcpRow& row) { return row.uid == user.first; }))
+                rowUsers_.push_back(user);
         }
         SortUnique(rowUsers_);
     }
