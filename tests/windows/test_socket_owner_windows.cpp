@@ -1,37 +1,50 @@
-// The Windows owner lookup with real processes: this test program itself and a process ID that
-// no process has, as the table's rows name them.
+// The Windows owner lookup with real processes: this test program holding a loopback connection,
+// as the real table lists it, and rows that no process the system shows holds or that name a
+// process ID no process has.
 
 #include <stop_token>
 #include <string>
 #include <vector>
 
 #include "core/socket_owner.h"
+#include "core/tcp_table.h"
 #include "tests/windows/check.h"
-
-namespace {
-
-// 127.0.0.3:localPort to 127.0.0.2:8080, held by the process `pid`.
-TcpRow OwnedRow(std::uint16_t localPort, DWORD pid, DWORD state = TcpState::Established) {
-    return RowOf({state, htonl(0x7F000003), htons(localPort), htonl(0x7F000002), htons(8080), pid});
-}
-
-}  // namespace
 
 int main() {
     char user[256];
-    DWORD userLength = sizeof user;
+    u_long userLength = sizeof user, unread;  // a DWORD, as the socket calls' u_long is
     GetUserNameA(user, &userLength);
-    const DWORD self = GetCurrentProcessId();
-    const std::vector<TcpRow> rows = {OwnedRow(1007, self), OwnedRow(1008, 0),
-                                      OwnedRow(1009, 0x7FFFFFF0)};
-    const std::string texts[] = {
-        "Process: test_socket_owner_windows.exe (PID " + std::to_string(self) + ")\nUser: " + user,
-        "Process: not visible without administrator rights",  // held outside what Windows shows
-        "No process: closed since the last refresh",          // no process has that ID
-    };
+    WSADATA winsock;
+    WSAStartup(MAKEWORD(2, 2), &winsock);
+    sockaddr_in address{AF_INET, 0, {{{127, 0, 0, 1}}}, {}};
+    const auto end = reinterpret_cast<sockaddr*>(&address);
+    int size = sizeof address;
+    const SOCKET listener = socket(AF_INET, SOCK_STREAM, 0),
+                 client = socket(AF_INET, SOCK_STREAM, 0);
+    bind(listener, end, size);
+    listen(listener, 1);
+    getsockname(listener, end, &size);
+    connect(client, end, size);
+    accept(listener, nullptr, nullptr);
+    // Wine 8 names a socket's process only while the process holds the socket's descriptor: once
+    // it has asked the socket something itself, and never for an accepted one.
+    for (const SOCKET asked : {listener, client}) ioctlsocket(asked, FIONREAD, &unread);
+
+    std::vector<TcpRow> rows = GetTcpTable().rows;
+    rows.insert(rows.end(), {TcpRow{TcpState::Established},  // held outside what Windows shows
+                             TcpRow{TcpState::Established, {}, {}, {}, {}, 0x7FFFFFF0}});
     const auto index = SystemOwnerLookup()(rows, std::stop_token{});
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        CHECK(OwnerText(index.get(), rows[i], false) == texts[i]);
+    const auto text = [&](const TcpRow& row) { return OwnerText(index.get(), row, false); };
+    const std::string self = "Process: test_socket_owner_windows.exe (PID " +
+                             std::to_string(GetCurrentProcessId()) + ")\nUser: " + user;
+    const NetworkPort port = PortField(ntohs(address.sin_port));
+    int owned = 0;  // the listener and the connecting end
+    for (const TcpRow& row : rows)
+        if (row.remotePort == port || (row.localPort == port && row.state == TcpState::Listen))
+            owned += text(row) == self;
+    CHECK(owned == 2);
+    CHECK(text(rows.rbegin()[1]) == "Process: not visible without administrator rights");
+    CHECK(text(rows.back()) == "No process: closed since the last refresh");
     std::stop_source stopped;
     stopped.request_stop();
     CHECK(SystemOwnerLookup()(rows, stopped.get_token()) == nullptr);
