@@ -1,3 +1,4 @@
+#include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
 #include <QTest>
@@ -50,6 +51,8 @@ private slots:
     }
 
     void windowOpensAtItsSizeTimesTheScale_data() {
+        if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+            QSKIP("no window system to ask");
         QTest::addColumn<QWidget*>("window");
         for (const auto& window : windows)
             QTest::addRow("%s", window->metaObject()->className()) << window.get();
