@@ -40,9 +40,10 @@ private slots:
                 if (!label->text().isEmpty())  // not a picture
                     QTest::addRow("%s", qPrintable(label->text().left(40))) << label;
     }
-    // A label wraps its text inside its box and cuts off what does not fit.
+    // A label wraps its text inside its box and cuts off what does not fit; its window holds it.
     void labelFitsItsBox() {
         QFETCH(QLabel*, label);
+        QVERIFY(label->window()->rect().contains(label->geometry()));
         const QRect box = label->contentsRect();
         const QRect text = label->fontMetrics().boundingRect(
             box.adjusted(0, 0, 0, 10'000), label->wordWrap() ? Qt::TextWordWrap : 0, label->text());
