@@ -9,7 +9,10 @@ QT_MINGW ?= $(HOME)/.cache/korvane-sockview/qt6-mingw-$(QT_MINGW_VERSION)
 QT_MINGW_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev qt6-base-dev-tools \
                      xz-utils
 WINDOWS_PACKAGES := $(QT_MINGW_PACKAGES) librsvg2-bin icoutils nsis
-WINDOWS_TEST_PACKAGES := wine wine64 python3 iproute2 xvfb xauth xdotool xclip x11-utils openbox
+# Wine's own faces, as a usual Wine set-up brings them, and the Liberation faces, which keep the
+# widths of the faces the windows were drawn with: without them, texts overflow their boxes.
+WINDOWS_TEST_PACKAGES := wine wine64 fonts-wine fonts-liberation2 python3 iproute2 xvfb xauth \
+                         xdotool xclip x11-utils openbox
 PACKAGING_PACKAGES := dpkg-dev file appstream desktop-file-utils
 CHECK_PACKAGES := clang-format git
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
@@ -73,13 +76,14 @@ windows: qt-mingw
 windows-package: windows
 	cmake --build $(WINDOWS_BUILD) --target windows-package
 
-# The Windows tests under Wine, on an X server of their own: the core's, the window tests and
-# the installer's end to end.
+# The Windows tests under Wine, on an X server of their own: the core's, the window tests (again
+# at 125%, 150% and 200%, on a screen that holds the main window at 200%) and the installer's end
+# to end.
 test-windows: windows-package
 	$(call install_missing,$(WINDOWS_TEST_PACKAGES))
 	@# The tests run through Wine only where the build was configured with Wine installed.
 	cmake $(WINDOWS_BUILD) >/dev/null
-	cd $(WINDOWS_BUILD) && xvfb-run -a -s '-screen 0 1024x768x24' ctest --output-on-failure
+	cd $(WINDOWS_BUILD) && xvfb-run -a -s '-screen 0 1600x1200x24' ctest --output-on-failure
 
 # The Debian package, in $(BUILD).
 package: build

@@ -1,5 +1,6 @@
 # The artwork is drawn as SVG. Qt for Windows built here has no SVG module, so a cross build for
-# Windows draws each picture into a PNG at build time, at twice its size for high-DPI screens.
+# Windows draws each picture into a PNG at build time, at twice its size: at the scales up to
+# 200% no button picture or window icon is shown larger than its picture.
 # Either way a picture's resource name carries no format (":/icons/main"): Qt tells SVG from PNG
 # by content, so the code that loads it is the same everywhere.
 if(WIN32 AND CMAKE_CROSSCOMPILING)

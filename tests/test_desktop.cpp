@@ -20,24 +20,28 @@ class TestDesktop : public QObject {
     std::vector<std::unique_ptr<QWidget>> windows;
 
 private slots:
-    void labelFitsItsBox_data() {
-        QTest::addColumn<QLabel*>("label");
+    void initTestCase() {
         for (QWidget* window : std::initializer_list<QWidget*>{
                  new frmMain([] { return TcpTable{}; },
                              [](const auto&, std::stop_token) { return nullptr; },
                              SystemHostLookup()),
                  new frmFilter(filters, addWindow), new frmAddNew(filters),
                  new frmCopy([] { return std::make_shared<const std::vector<TcpRow>>(); }),
-                 new frmAbout, new frmAboutProgrammer}) {
+                 new frmAbout, new frmAboutProgrammer})
             windows.emplace_back(window);
+    }
+
+    void labelFitsItsBox_data() {
+        QTest::addColumn<QLabel*>("label");
+        for (const auto& window : windows)
             for (QLabel* label : window->findChildren<QLabel*>())
                 if (!label->text().isEmpty())  // not a picture
                     QTest::addRow("%s", qPrintable(label->text().left(40))) << label;
-        }
     }
-    // A label wraps its text inside its box and cuts off what does not fit.
+    // A label wraps its text inside its box and cuts off what does not fit; its window holds it.
     void labelFitsItsBox() {
         QFETCH(QLabel*, label);
+        QVERIFY(label->window()->rect().contains(label->geometry()));
         const QRect box = label->contentsRect();
         const QRect text = label->fontMetrics().boundingRect(
             box.adjusted(0, 0, 0, 10'000), label->wordWrap() ? Qt::TextWordWrap : 0, label->text());
