@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/display.h"
+#include "app/running_mark.h"
 #include "core/tcp_table.h"
 #include "gui/main/frmMain.h"
 #include "kit/real_desktop.h"
@@ -30,6 +31,7 @@ void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString& m
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    MarkProgramRunning();
     std::vector<char*> arguments(argv, argv + argc);
     switch (DisplayChoiceHere()) {
         case DisplayChoice::None:

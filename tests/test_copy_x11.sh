@@ -10,11 +10,9 @@ source "$(dirname "$0")/support/x11_session.sh"
 require_tools Xvfb openbox wmctrl xdotool xclip unshare ip ss python3
 reexec_in_own_network_namespace "$@"
 begin_session
-python3 "$2" "$work/held" &
-holder_pid=$!
+python3 "$2" "$work/held" & holder_pid=$!
 within_10s test -e "$work/held" || fail "the loopback connections were not set up"
-start_xvfb || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-start_openbox || fail "openbox did not start: $(cat "$work/openbox.log")"
+start_desktop
 record_opened_pages
 start_program env -u BROWSER PATH="$work/bin:$PATH" "$1"
 main=$(window_named "Korvane Sockview - .* shown, .*")

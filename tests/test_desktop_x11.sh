@@ -8,15 +8,12 @@ source "$(dirname "$0")/support/x11_session.sh"
 require_tools Xvfb openbox xdotool xprop xwininfo python3
 begin_session
 
-start_xvfb || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-start_openbox || fail "openbox did not start: $(cat "$work/openbox.log")"
-export DISPLAY=$display
+start_desktop
 # A Wayland display that takes connections and never answers: a program that asked Qt for Wayland
 # would wait on it for ever. (Qt falls back on X by itself when a Wayland display cannot be
 # reached at all.)
 python3 -c 'import sys, time; from socket import *
-s = socket(AF_UNIX); s.bind(sys.argv[1]); s.listen(); time.sleep(600)' "$work/wayland-0" &
-holder_pid=$!
+s = socket(AF_UNIX); s.bind(sys.argv[1]); s.listen(); time.sleep(600)' "$work/wayland-0" & holder_pid=$!
 within_10s test -S "$work/wayland-0" || fail "the Wayland display was not set up"
 # Every widget gets an X window of its own, so that the list's size can be read from outside.
 start_program env WAYLAND_DISPLAY="$work/wayland-0" XDG_SESSION_TYPE=wayland \

@@ -36,11 +36,16 @@ begin_session() {
 # Polls a condition for at most about ten seconds.
 within_10s() { for _ in {1..100}; do "$@" && return 0; sleep 0.1; done; return 1; }
 
-# Starts Xvfb on a display number it picks itself; sets display and xvfb_pid.
-start_xvfb() {
+# Starts Xvfb on a display number it picks itself (sets display and xvfb_pid and exports DISPLAY),
+# then openbox, and waits until openbox manages the screen. Openbox ends with Xvfb.
+start_desktop() {
     Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work/xvfb.log" &
     xvfb_pid=$!
-    within_10s test -s "$work/display" && display=:$(head -n 1 "$work/display")
+    within_10s test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+    export DISPLAY=:$(head -n 1 "$work/display") && display=$DISPLAY
+    openbox --sm-disable >"$work/openbox.log" 2>&1 &
+    within_10s eval 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+        fail "openbox did not start: $(cat "$work/openbox.log")"
 }
 
 # Starts the program on that display, with nothing of the caller's desktop; sets program_pid.
@@ -66,12 +71,6 @@ window_named() {
 # No window manager runs here: give the window the keyboard focus, then type as a keyboard does.
 type_into() { DISPLAY=$display xdotool windowfocus --sync "$1" key --delay 40 "${@:2}"; }
 
-# Starts openbox on that display and waits until it manages the screen. It ends with Xvfb.
-start_openbox() {
-    DISPLAY=$display openbox --sm-disable >"$work/openbox.log" 2>&1 &
-    within_10s eval 'DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
-}
-
 # Puts a recorder in place of the desktop's URL handler (xdg-open): each page opened becomes a
 # line of $work/opened. Start the program with PATH="$work/bin:$PATH".
 record_opened_pages() {
@@ -83,7 +82,9 @@ record_opened_pages() {
 # The program ends with status 0 after $1, having opened the maker's page through the recorder
 # so far $2 times in all.
 ends_opening_page() {
-    within_10s eval '! kill -0 $program_pid 2>/dev/null' || fail "the program still runs after $1"
+    # Started through a shortcut, it is no child of ours; its windows' end tells then.
+    gone() { ! kill -0 $program_pid 2>/dev/null && ! xdotool search --onlyvisible --name "^Korvane Sockview" >/dev/null; }
+    within_10s gone || fail "the program still runs after $1"
     wait "$program_pid" || fail "the program ended with status $? after $1"
     program_pid=
     times=$2

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# End to end under Wine, in a network namespace of its own: the installer installs silently; the
+# End to end under Wine, in a network namespace of its own: the installer installs silently, and
+# again over an older copy, whose files it replaces; started from the Start-menu shortcut, the
 # installed program lists the loopback connections held open, and Copy Now puts on the X
 # clipboard exactly the rows that ss reports, less those the initial filters hide; Exit opens the
 # maker's page once through Wine's hand-off to the desktop's URL handler (a recorder) and ends
 # the program, and so does a close request or the session's end posted to the main window alone
-# while Filter List is up; the silent uninstall removes what was installed.
+# while Filter List is up, also to the zip's program in a folder named beyond ASCII; while the
+# program runs, the silent installer and uninstaller fail and change nothing; the silent uninstall
+# removes what was installed.
 # Usage: test_installer.sh SETUP.EXE CONNECTION_HOLDER POST_TO_MAIN_WINDOW.EXE
 source "$(dirname "$0")/../support/x11_session.sh"
 require_tools wine wineserver Xvfb openbox xdotool xclip xprop unshare ip ss python3
@@ -12,23 +15,34 @@ reexec_in_own_network_namespace "$@"
 begin_session
 # A Wine server left from an earlier test would read the table of that test's namespace.
 wineserver -k 2>/dev/null || :  # fails when none is running
-python3 "$2" "$work/held" &
-holder_pid=$!
+python3 "$2" "$work/held" & holder_pid=$!
 within_10s test -e "$work/held" || fail "the loopback connections were not set up"
-start_xvfb || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-start_openbox || fail "openbox did not start"
-export DISPLAY=$display
+start_desktop
 
 folder="$WINEPREFIX/drive_c/Program Files/Korvane Sockview"
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Korvane Sockview.lnk"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KorvaneSockview'
 wine "$1" /S || fail "the silent install ended with status $?"
-for f in "$folder/korvane-sockview.exe" "$folder/uninstall.exe" "$shortcut"; do [[ -f $f ]] || fail "no $f"; done
-wine reg query "$key" /v UninstallString >/dev/null 2>&1 || fail "no uninstaller registered"
+find "$folder" | sort >"$work/installed"
+changed() { find "$folder" | sort | diff "$work/installed" -; }
+# Over a copy of an older version, which had a DLL that this one has not.
+touch "$folder/Qt5Gone.dll" && wine reg add "$key" /v DisplayVersion /d 0.9 /f >/dev/null
+wine "$1" /S && changed >/dev/null || fail "installed over an older copy: $(changed)"
+[[ $(wine reg query "$key") == *DisplayVersion*1.0*UninstallString* ]] || fail "this version's uninstaller is not registered"
 
 record_opened_pages
-start_program env -u BROWSER PATH="$work/bin:$PATH" wine "$folder/korvane-sockview.exe"
+start_program env -u BROWSER PATH="$work/bin:$PATH" wine start /unix "$shortcut"
 main=$(window_named "Korvane Sockview - .* shown, .*")
+# While it runs, the installer and the uninstaller leave everything as it was. Told where it is
+# installed, the uninstaller works in place and its status is its own; NSIS reads that path
+# unquoted to the end of the line, which Wine makes of the words after _?= joined by spaces.
+! wine "$1" /S && ! wine "$folder/uninstall.exe" /S '_?=C:\Program' 'Files\Korvane' Sockview && changed >/dev/null ||
+    fail "an installer went on while the program ran: $(changed)"
+# On screen, the installer says so and offers Retry and Cancel; Cancel ends it with status 2.
+timeout 30 wine "$1" & setup_pid=$!  # not left behind should the box not come
+type_into "$(window_named "Korvane Sockview 1.0 Setup")" Escape
+wait $setup_pid || status=$?
+((${status:-0} == 2)) || fail "the installer, cancelled while the program ran, ended with status ${status:-0}"
 type_into "$main" alt+c || fail "no main window took Alt+C"
 # Wine hands the text to X without the carriage returns.
 copy_every_column_as_ss_lists "\n"
@@ -42,9 +56,12 @@ within_10s copy_windows 1 || fail "the message box stayed open"
 # Wine makes the main window active again only through the window manager.
 xdotool windowactivate --sync "$main" key --delay 40 alt+e
 ends_opening_page Alt+E $((pages = 1))
+# The portable zip lies beside the installer; its program runs from a folder that a user named.
+unzipped="$WINEPREFIX/drive_c/users/Ünïcode Földer" && python3 -m zipfile -e "${1%-setup.exe}-windows.zip" "$unzipped"
+declare -A program=([close]="$folder" [end-session]="$(echo "$unzipped"/*)")
 # Asked from outside with Filter List up, which Qt alone would not let through to the main window.
 for request in close end-session; do
-    start_program env -u BROWSER PATH="$work/bin:$PATH" wine "$folder/korvane-sockview.exe"
+    start_program env -u BROWSER PATH="$work/bin:$PATH" wine "${program[$request]}/korvane-sockview.exe"
     main=$(window_named "Korvane Sockview - .*")
     xdotool windowactivate --sync "$main" key --delay 40 alt+f
     filters=$(window_named "Filter List") || fail "Filter List did not open"
@@ -58,7 +75,6 @@ done
 wine "$folder/uninstall.exe" /S
 # The uninstaller goes on from a copy of itself; it removes its registration first, the folder
 # last.
-within_10s eval '[[ ! -e $folder ]]' || fail "the silent uninstall left: $(find "$folder")"
-[[ ! -e $shortcut ]] && ! wine reg query "$key" >/dev/null 2>&1 ||
-    fail "the silent uninstall left the Start-menu shortcut or the registration"
+within_10s eval '[[ ! -e $folder && ! -e $shortcut ]]' && ! wine reg query "$key" >/dev/null 2>&1 ||
+    fail "the silent uninstall left the registration or: $(find "$folder" "$shortcut" 2>&1)"
 wineserver -k
