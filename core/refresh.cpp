@@ -2,23 +2,21 @@
 
 #include <algorithm>
 
-RefreshResult Refresh(TcpTable table, SnapshotKeys previous, const Filters& filters) {
+RefreshResult Refresh(TcpTable table, std::optional<PreviousSnapshot> previous,
+                      const Filters& filters) {
     std::vector<TcpRow>& rows = table.rows;
     RefreshResult result;
-    result.isNew = previous ? NewConnections(*previous, rows) : std::vector<bool>(rows.size());
+    result.isNew = previous ? NewConnections(*previous->shown, previous->hidden, rows)
+                            : std::vector<bool>(rows.size());
     result.failure = std::move(table.failure);
-    if (result.failure.empty()) {
-        previous.reset();  // before the next keys are built beside it
-        result.nextKeys.emplace();
-        result.nextKeys->reserve(rows.size());
-        for (const TcpRow& row : rows) result.nextKeys->push_back(KeyOf(row));
-    } else {
-        result.nextKeys = std::move(previous);
-    }
-    // The shown rows and their flags move up in place over the hidden ones.
+    // The shown rows and their flags move up in place over the hidden ones, whose keys are kept.
+    std::vector<ConnectionKey> hiddenKeys;
     std::size_t kept = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (filters.hides(rows[i])) continue;
+        if (filters.hides(rows[i])) {
+            hiddenKeys.push_back(KeyOf(rows[i]));
+            continue;
+        }
         rows[kept] = rows[i];
         result.isNew[kept++] = result.isNew[i];
     }
@@ -28,6 +26,10 @@ RefreshResult Refresh(TcpTable table, SnapshotKeys previous, const Filters& filt
     // Given back only when most of the table is hidden, so that the copy stays small.
     if (result.hidden > kept) rows.shrink_to_fit();
     result.newShown = static_cast<std::size_t>(std::ranges::count(result.isNew, true));
-    result.shown = std::move(rows);
+    result.shown = std::make_shared<const std::vector<TcpRow>>(std::move(rows));
+    if (result.failure.empty())
+        result.next = PreviousSnapshot{result.shown, std::move(hiddenKeys)};
+    else
+        result.next = std::move(previous);
     return result;
 }

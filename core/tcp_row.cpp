@@ -43,19 +43,37 @@ bool TableOrder(const TcpRow& a, const TcpRow& b) { return FieldsOf(a) < FieldsO
 
 bool SameConnection(const TcpRow& a, const TcpRow& b) { return FieldsOf(a) == FieldsOf(b); }
 
-std::vector<bool> NewConnections(const std::vector<ConnectionKey>& previous,
+namespace {
+
+ConnectionKey KeyOfKey(const ConnectionKey& key) { return key; }
+
+// Whether one of the previous entries may be the row's socket, after stepping `at` over those
+// whose fields come before the row's. Several sockets may share the fields (listeners on one
+// port): the row is seen when any of them may be its socket.
+template <class Entry>
+bool Seen(std::span<const Entry> previous, std::size_t& at, const TcpRow& row,
+          ConnectionKey (*keyOf)(const Entry&)) {
+    const ConnectionFields fields = FieldsOf(row);
+    while (at < previous.size() && keyOf(previous[at]).fields < fields) ++at;
+    for (std::size_t same = at; same < previous.size(); ++same) {
+        const ConnectionKey key = keyOf(previous[same]);
+        if (key.fields != fields) break;
+        if (key.socket == 0 || row.socket == 0 || key.socket == row.socket) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::vector<bool> NewConnections(std::span<const TcpRow> previousRows,
+                                 std::span<const ConnectionKey> previousKeys,
                                  const std::vector<TcpRow>& current) {
     std::vector<bool> isNew(current.size());
-    auto old = previous.begin();
+    std::size_t row = 0, key = 0;
     for (std::size_t i = 0; i < current.size(); ++i) {
-        const ConnectionFields fields = FieldsOf(current[i]);
-        while (old != previous.end() && old->fields < fields) ++old;
-        // Several sockets may share the fields (listeners on one port): the row is not new when
-        // any of them may be its socket.
-        bool seen = false;
-        for (auto same = old; !seen && same != previous.end() && same->fields == fields; ++same)
-            seen = same->socket == 0 || current[i].socket == 0 || same->socket == current[i].socket;
-        isNew[i] = !seen;
+        const bool inRows = Seen(previousRows, row, current[i], &KeyOf);
+        const bool inKeys = Seen(previousKeys, key, current[i], &KeyOfKey);
+        isNew[i] = !inRows && !inKeys;
     }
     return isNew;
 }

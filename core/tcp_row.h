@@ -3,6 +3,7 @@
 #include <array>
 #include <compare>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -78,10 +79,12 @@ bool TableOrder(const TcpRow& a, const TcpRow& b);
 // True when the two rows name the same connection (the same four address and port fields).
 bool SameConnection(const TcpRow& a, const TcpRow& b);
 
-// For each row of `current`, whether its connection is new: its four fields are absent from
-// `previous`, or were held there only by other sockets (both sockets known and different). Both
-// are in table order, so one pass over each finds them.
-std::vector<bool> NewConnections(const std::vector<ConnectionKey>& previous,
+// For each row of `current`, whether its connection is new: its four fields are absent from the
+// previous snapshot, or were held there only by other sockets (both sockets known and
+// different). The previous snapshot is given as some of its rows and the keys of the others;
+// all are in table order, so one pass over each finds them.
+std::vector<bool> NewConnections(std::span<const TcpRow> previousRows,
+                                 std::span<const ConnectionKey> previousKeys,
                                  const std::vector<TcpRow>& current);
 
 // Sorts rows into table order, keeping every row: for a table that lists each socket

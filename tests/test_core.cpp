@@ -273,6 +273,8 @@ private slots:
             << "1 3new; 1 hidden; next 3";
         QTest::newRow("a hidden row shown") << std::optional(Rows{hidden(2)})
                                             << TcpTable{{shown(2)}, {}} << "2new; 0 hidden; next 1";
+        QTest::newRow("a row hidden before")
+            << std::optional(Rows{shown(2)}) << TcpTable{{shown(2)}, {}} << "2; 0 hidden; next 1";
         QTest::newRow("removed rows") << std::optional(Rows{shown(1), shown(2), shown(3)})
                                       << TcpTable{{shown(3)}, {}} << "3; 0 hidden; next 1";
         QTest::newRow("the same connection twice")
@@ -289,18 +291,22 @@ private slots:
     void refresh() {
         QFETCH(std::optional<std::vector<TcpRow>>, previous);
         QFETCH(TcpTable, table);
-        SnapshotKeys keys;
-        if (previous) keys = Refresh({*previous, {}}, std::nullopt, Filters()).nextKeys;
-        const RefreshResult result = Refresh(table, keys, Filters::initial());
+        // The previous snapshot hid local port 2 as well, so that rows are compared both with
+        // the rows it showed and with the keys of those it hid.
+        Filters filtersBefore = Filters::initial();
+        filtersBefore.add(FilterKind::LocalPort, "2");
+        std::optional<PreviousSnapshot> before;
+        if (previous) before = Refresh({*previous, {}}, std::nullopt, filtersBefore).next;
+        const RefreshResult result = Refresh(table, before, Filters::initial());
         QStringList shown;
-        for (std::size_t i = 0; i < result.shown.size(); ++i)
-            shown << QString::number(PortNumber(result.shown[i].localPort)) +
+        for (std::size_t i = 0; i < result.shown->size(); ++i)
+            shown << QString::number(PortNumber((*result.shown)[i].localPort)) +
                          (result.isNew.at(i) ? "new" : "");
         QCOMPARE(result.newShown, std::size_t(shown.filter("new").size()));
         QTEST(QString("%1; %2 hidden; next %3")
                   .arg(shown.join(' '))
                   .arg(result.hidden)
-                  .arg(result.nextKeys ? result.nextKeys->size() : 0),
+                  .arg(result.next ? result.next->shown->size() + result.next->hidden.size() : 0),
               "outcome");
     }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/host_names.h"
+#include "core/refresh.h"
 #include "core/socket_owner.h"
 #include "core/tcp_row.h"
 #include "kit/background_work.h"
@@ -20,7 +21,7 @@ class ConnectionModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     // The rows shown, shared with the look at their owners and with whoever copies them.
-    using Rows = std::shared_ptr<const std::vector<TcpRow>>;
+    using Rows = ShownRows;
 
     ConnectionModel(OwnerLookup ownerLookup, HostLookup hostLookup, QObject* parent = nullptr);
 

@@ -32,7 +32,7 @@ QString StatusText(const RefreshResult& result) {
         return status + QStringLiteral(" - the connection table could not be read: ") +
                QString::fromStdString(result.failure);
     }
-    status += QStringLiteral(" - %1 shown, %2 hidden").arg(result.shown.size()).arg(result.hidden);
+    status += QStringLiteral(" - %1 shown, %2 hidden").arg(result.shown->size()).arg(result.hidden);
     if (result.newShown > 0) status += QStringLiteral(", %1 new").arg(result.newShown);
     return status;
 }
@@ -114,8 +114,7 @@ void frmMain::cmdRefresh_Click() {
     model_.clear();
     try {
         refreshes_.start(
-            [read = tableSource_, previous = std::move(previousKeys_),
-             filters = filters_]() mutable {
+            [read = tableSource_, previous = std::move(previous_), filters = filters_]() mutable {
                 TcpTable table;
                 try {
                     table = read();
@@ -132,10 +131,9 @@ void frmMain::cmdRefresh_Click() {
 }
 
 void frmMain::showRefresh(RefreshResult result) {
-    previousKeys_ = std::move(result.nextKeys);
+    previous_ = std::move(result.next);
     setWindowTitle(QStringLiteral("Korvane Sockview - ") + StatusText(result));
-    model_.setRows(std::make_shared<const std::vector<TcpRow>>(std::move(result.shown)),
-                   std::move(result.isNew));
+    model_.setRows(std::move(result.shown), std::move(result.isNew));
     returnTo(placeBeforeRefresh_);
     lstConnections->unsetCursor();
     refreshing_ = false;

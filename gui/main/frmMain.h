@@ -74,7 +74,7 @@ private:
     void returnTo(const ListPlace& place);
 
     TableSource tableSource_;
-    SnapshotKeys previousKeys_;
+    std::optional<PreviousSnapshot> previous_;
     Filters filters_;
     ConnectionModel model_;
     OwnedWindow<frmAddNew> addFilterWindow_;  // opened by the filter list, but outlives it
