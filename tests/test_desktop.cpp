@@ -51,7 +51,6 @@ private slots:
         QTest::addColumn<DisplayChoice>("choice");
         QTest::newRow("X only") << false << true << false << DisplayChoice::AsGiven;
         QTest::newRow("Wayland only: native") << false << false << true << DisplayChoice::AsGiven;
-        QTest::newRow("both: XWayland") << false << true << true << DisplayChoice::X11;
         QTest::newRow("both, platform named") << true << true << true << DisplayChoice::AsGiven;
         QTest::newRow("platform named only") << true << false << false << DisplayChoice::AsGiven;
     }
