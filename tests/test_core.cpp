@@ -64,6 +64,11 @@ std::pair<DumpIdentity, QByteArray> LoadDump(const char* name) {
     return dump;
 }
 
+// The table's rows as text, or why it could not be read.
+QStringList TableTexts(const TcpTable& table) {
+    return table.readable() ? RowTexts(table.rows) : QStringList{table.failure.c_str()};
+}
+
 // The table read over a socket pair whose other end plays the kernel: it has queued the answers
 // to the requests 1, 2, ... Each message answers its request, but one of sequence number 0, which
 // answers none.
@@ -157,7 +162,7 @@ private slots:
             << QByteArrayList{Patched(moved, {{portId, 0}}) + tcp4, tcp6} << witness;
         QTest::newRow("no IPv6 table, as if it were empty")
             << QByteArrayList{tcp4, refusal(NLMSG_ERROR, ENOENT)}
-            << RowTexts(DumpOverSocketPair({tcp4, end}).rows);
+            << TableTexts(DumpOverSocketPair({tcp4, end}));
         QTest::newRow("broken off")
             << QByteArrayList{refusal(NLMSG_DONE, ENOBUFS)} << failed("No buffer space available");
         QTest::newRow("other family") << QByteArrayList{Patched(one, {{payload, AF_INET6}})}
@@ -178,9 +183,7 @@ private slots:
     }
     void kernelAnswers() {
         QFETCH(QByteArrayList, answers);
-        const TcpTable table = DumpOverSocketPair(answers);
-        QTEST(table.readable() ? RowTexts(table.rows) : QStringList{table.failure.c_str()},
-              "table");
+        QTEST(TableTexts(DumpOverSocketPair(answers)), "table");
     }
 
     // Wherever a dump is cut, the rows read are those of the whole messages in front of the cut,
@@ -201,17 +204,13 @@ private slots:
     // IPv4 client: the kernel lists the server's end of that connection only among the IPv6
     // sockets, with both addresses mapped. The [::] listener itself does not show.
     void kernelTableMatchesSs() {
-        std::string why;
-        REQUIRE_OR_SKIP(EnterPrivateNetworkNamespace(&why), why);
+        SKIP_IF_REFUSED(EnterPrivateNetworkNamespace());
         const int sockets[] = {Listen("127.0.0.2", 8080), Listen("::", 8443),
                                ConnectFrom("127.0.0.3", "127.0.0.2", 8443)};
         const QStringList witness = RowTexts(RowsFromSsListing(RunSs("-tan")));
         QCOMPARE(witness.size(), 3);
-        for (const auto source : {ReadNetlinkTcpTable, ReadProcTcpTable, GetTcpTable}) {
-            const TcpTable table = source();
-            QCOMPARE(table.readable() ? RowTexts(table.rows) : QStringList{table.failure.c_str()},
-                     witness);
-        }
+        for (const auto source : {ReadNetlinkTcpTable, ReadProcTcpTable, GetTcpTable})
+            QCOMPARE(TableTexts(source()), witness);
         for (const int socket : sockets) close(socket);
     }
 

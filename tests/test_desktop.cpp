@@ -53,10 +53,8 @@ private slots:
         // Whether the user set QT_QPA_PLATFORM, DISPLAY and WAYLAND_DISPLAY.
         for (const char* column : {"platformSet", "x11", "wayland"}) QTest::addColumn<bool>(column);
         QTest::addColumn<DisplayChoice>("choice");
-        QTest::newRow("no display") << false << false << false << DisplayChoice::None;
         QTest::newRow("X only") << false << true << false << DisplayChoice::AsGiven;
         QTest::newRow("Wayland only: native") << false << false << true << DisplayChoice::AsGiven;
-        QTest::newRow("both: XWayland") << false << true << true << DisplayChoice::X11;
         QTest::newRow("both, platform named") << true << true << true << DisplayChoice::AsGiven;
         QTest::newRow("platform named only") << true << false << false << DisplayChoice::AsGiven;
     }

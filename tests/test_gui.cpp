@@ -137,7 +137,6 @@ private slots:
     // remote host to look up.
     void connectionModel() {
         const auto lookMayEnd = std::make_shared<std::timed_mutex>();
-        auto hostLookups = std::make_shared<std::atomic<int>>(0);
         auto nameMayCome = std::make_shared<std::atomic<bool>>(false);
         const int socket = 9;  // held by process 7
         const ConnectionModel::Rows rows = std::make_shared<const std::vector<TcpRow>>(std::vector{
@@ -151,7 +150,6 @@ private slots:
                     ProcessTable{{{7, 0, "<b>x</b>", "alice", {socket}}}}, handed);
             },
             [=](const Ipv4Address&) -> std::optional<std::string> {
-                ++*hostLookups;
                 nameMayCome->wait(false);
                 return "peer.test";
             });
@@ -173,14 +171,12 @@ private slots:
         QCOMPARE(text(0, Qt::ToolTipRole),
                  "<p style='white-space:pre'>Process: &lt;b&gt;x&lt;/b&gt; "
                  "(PID 7)\nUser: alice\nRemote host: looking up...</p>");
-        QCOMPARE(changed.size(), 1);
         *nameMayCome = true, nameMayCome->notify_all();
         QTRY_COMPARE(described.size(), 2);
         QCOMPARE(text(0, Qt::AccessibleDescriptionRole), owner + "\nRemote host: peer.test");
         QCOMPARE(changed.size(), 2);  // for the two rows with that remote address
         QCOMPARE(changed.last().at(1).value<QModelIndex>().row(), 1);
         QCOMPARE(text(2, Qt::AccessibleDescriptionRole), owner);
-        QCOMPARE(*hostLookups, 1);
         QCOMPARE(text(1, Qt::BackgroundRole), ConnectionModel::NewRowColour.name());
         QVERIFY(text(0, Qt::BackgroundRole).isEmpty());
         model.setRows(std::make_shared<const std::vector<TcpRow>>(*rows), {true, false, false});

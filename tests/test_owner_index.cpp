@@ -93,9 +93,6 @@ private slots:
             << windows << Connection(0, closeWait) << "No process: the connection is closing";
         QTest::newRow("Windows: PID 0 established")
             << windows << Connection(0) << "Process: not visible without administrator rights";
-        ProcessTable failed;
-        failed.failure = "/proc: gone";
-        QTest::newRow("look failed") << failed << Connection(7) << "Process: unknown (/proc: gone)";
     }
     void ownerTexts() {
         QFETCH(ProcessTable, table);

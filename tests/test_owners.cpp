@@ -63,12 +63,11 @@ class TestOwners : public QObject {
 private slots:
     // Each listener has a local address of its own, 127.0.0.N; its text starts with N.
     void tooltipsTellTheHolders() {
-        std::string why;
-        REQUIRE_OR_SKIP(EnterPrivateNetworkNamespace(&why), why);
+        SKIP_IF_REFUSED(EnterPrivateNetworkNamespace());
         // Opens a listener as root, then turns into nobody.
         const pid_t switched = Start(
             "switched", [] { return Listen("127.0.0.5", 7003) >= 0 && BecomeNobody() ? 0 : -1; });
-        REQUIRE_OR_SKIP(switched > 0, std::string("cannot become the user nobody"));
+        SKIP_IF_REFUSED(switched > 0 ? "" : "cannot become the user nobody");
         int forked = 0;
         const pid_t forker = Start(
             "holder-a",
@@ -110,14 +109,11 @@ private slots:
     // The system's resolver names a remote host from a hosts file of the test's own, and has no
     // name for an address missing there (no DNS server is asked).
     void remoteHostsNamedByTheResolver() {
-        std::string why;
-        REQUIRE_OR_SKIP(EnterPrivateNetworkNamespace(&why) &&
-                            EnterPrivateFiles({{"/etc/hosts", "127.0.0.3 peer.sockview.test\n"},
-                                               {"/etc/nsswitch.conf", "hosts: files\n"}},
-                                              &why),
-                        why);
-        REQUIRE_OR_SKIP(access("/run/nscd/socket", F_OK) != 0,
-                        std::string("nscd would answer from the machine's own hosts file"));
+        SKIP_IF_REFUSED(EnterPrivateNetworkNamespace());
+        SKIP_IF_REFUSED(EnterPrivateFiles({{"/etc/hosts", "127.0.0.3 peer.sockview.test\n"},
+                                           {"/etc/nsswitch.conf", "hosts: files\n"}}));
+        const char* nscd = "nscd would answer from the machine's own hosts file";
+        SKIP_IF_REFUSED(access("/run/nscd/socket", F_OK) != 0 ? "" : nscd);
         const HostNames names(SystemHostLookup(), [](const Ipv4Address&) {});
         const auto line = [&](const char* remote) {
             return RemoteHostLine(names.answerFor(Row(5, "127.0.0.1", 40000, remote, 80)));

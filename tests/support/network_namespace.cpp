@@ -34,31 +34,25 @@ int BoundSocket(const char* address, std::uint16_t port, const std::function<boo
 
 }  // namespace
 
-bool EnterPrivateNetworkNamespace(std::string* why) {
+std::string EnterPrivateNetworkNamespace() {
     // The new namespace's loopback interface starts down.
-    if (unshare(CLONE_NEWNET) == 0 && std::system("ip link set lo up") == 0) return true;
-    *why = std::string("private network namespace with lo up: ") + std::strerror(errno);
-    return false;
+    if (unshare(CLONE_NEWNET) == 0 && std::system("ip link set lo up") == 0) return {};
+    return std::string("private network namespace with lo up: ") + std::strerror(errno);
 }
 
-bool EnterPrivateFiles(std::initializer_list<std::pair<const char*, std::string>> files,
-                       std::string* why) {
-    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr)) {
-        *why = std::string("private mount namespace: ") + std::strerror(errno);
-        return false;
-    }
+std::string EnterPrivateFiles(std::initializer_list<std::pair<const char*, std::string>> files) {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr))
+        return std::string("private mount namespace: ") + std::strerror(errno);
     for (const auto& [path, text] : files) {
         char copy[] = "/tmp/sockview-test-XXXXXX";
         const int fd = mkstemp(copy);
         const bool bound = fd >= 0 && write(fd, text.data(), text.size()) == ssize_t(text.size()) &&
                            mount(copy, path, nullptr, MS_BIND, nullptr) == 0;
         if (fd >= 0) close(fd), unlink(copy);  // the bound file stays while bound
-        if (!bound) {
-            *why = std::string("a file of its own at ") + path + ": " + std::strerror(errno);
-            return false;
-        }
+        if (!bound)
+            return std::string("a file of its own at ") + path + ": " + std::strerror(errno);
     }
-    return true;
+    return {};
 }
 
 int Listen(const char* address, std::uint16_t port) {

@@ -13,13 +13,12 @@
 
 // Moves the calling thread -- call it from the main thread, before any other starts -- into a
 // new, empty network namespace and brings its loopback interface up. Each call makes a fresh
-// one. False where that is not allowed (no CAP_SYS_ADMIN), with the reason in *why.
-bool EnterPrivateNetworkNamespace(std::string* why);
+// one. Empty, or the reason where that is not allowed (no CAP_SYS_ADMIN).
+std::string EnterPrivateNetworkNamespace();
 
 // Moves the calling thread into a new mount namespace in which each file named reads as the text
-// given with it. False where that is not allowed, with the reason in *why.
-bool EnterPrivateFiles(std::initializer_list<std::pair<const char*, std::string>> files,
-                       std::string* why);
+// given with it. Empty, or the reason where that is not allowed.
+std::string EnterPrivateFiles(std::initializer_list<std::pair<const char*, std::string>> files);
 
 // A TCP socket listening on address:port (IPv6 sockets also take IPv4 clients).
 int Listen(const char* address, std::uint16_t port);
@@ -27,11 +26,12 @@ int Listen(const char* address, std::uint16_t port);
 // A TCP socket bound to from:fromPort (0: chosen by the kernel) and connected to to:port.
 int ConnectFrom(const char* from, const char* to, std::uint16_t port, std::uint16_t fromPort = 0);
 
-// Skips the calling test with the reason unless the condition holds; under CI, where every test
-// must run, fails it instead.
-#define REQUIRE_OR_SKIP(condition, why)                    \
-    do {                                                   \
-        if (condition) break;                              \
-        if (qgetenv("CI") == "true") QFAIL((why).c_str()); \
-        QSKIP((why).c_str());                              \
+// Skips the calling test with the reason for a refusal, unless there is none (it is empty);
+// under CI, where every test must run, fails it instead.
+#define SKIP_IF_REFUSED(refusal)                         \
+    do {                                                 \
+        const std::string why = (refusal);               \
+        if (why.empty()) break;                          \
+        if (qgetenv("CI") == "true") QFAIL(why.c_str()); \
+        QSKIP(why.c_str());                              \
     } while (false)
