@@ -171,7 +171,8 @@ private slots:
         QCOMPARE(text(0, Qt::ToolTipRole),
                  "<p style='white-space:pre'>Process: &lt;b&gt;x&lt;/b&gt; "
                  "(PID 7)\nUser: alice\nRemote host: looking up...</p>");
-        *nameMayCome = true, nameMayCome->notify_all();
+        *nameMayCome = true;
+        nameMayCome->notify_all();
         QTRY_COMPARE(described.size(), 2);
         QCOMPARE(text(0, Qt::AccessibleDescriptionRole), owner + "\nRemote host: peer.test");
         QCOMPARE(changed.size(), 2);  // for the two rows with that remote address
@@ -286,10 +287,11 @@ private slots:
         QCOMPARE(QFontInfo(tip->font()).family(), QFontInfo(main->lstConnections->font()).family());
         // The relative luminance (on the sRGB curve) of the darkest and the lightest grey drawn.
         const QImage image = tip->grab().toImage().convertToFormat(QImage::Format_Grayscale8);
-        int darkest = 255, lightest = 0;
+        std::vector<uchar> greys;
         for (int y = 0; y < image.height(); ++y)
-            for (const uchar grey : std::span(image.constScanLine(y), image.width()))
-                darkest = std::min<int>(darkest, grey), lightest = std::max<int>(lightest, grey);
+            greys.insert(greys.end(), image.constScanLine(y),
+                         image.constScanLine(y) + image.width());
+        const auto [darkest, lightest] = std::ranges::minmax(greys);
         const auto luminance = [](double v) { return std::pow((v / 255 + 0.055) / 1.055, 2.4); };
         QCOMPARE_GE((luminance(lightest) + 0.05) / (luminance(darkest) + 0.05), 4.5);
     }
