@@ -1,7 +1,6 @@
 #include "gui/main/connection_model.h"
 
 #include <QTextDocument>
-#include <QThread>
 #include <algorithm>
 #include <system_error>
 
@@ -48,7 +47,7 @@ void ConnectionModel::lookUpOwners() {
     try {
         looks_.start(
             [lookup = ownerLookup_, rows = rows_, stop] {
-                QThread::currentThread()->setPriority(QThread::IdlePriority);
+                RunBelowTheWindow();
                 return IndexOrFailure([&] { return lookup(*rows, stop); });
             },
             [this, stop](std::shared_ptr<const OwnerIndex> owners) {
