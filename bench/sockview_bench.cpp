@@ -129,7 +129,7 @@ double SlowestOwnerQuestion(const frmMain& window) {
 int main(int argc, char* argv[]) {
     std::vector<int> counts;
     for (int i = 1; i < argc; ++i) counts.push_back(std::stoi(argv[i]));
-    if (counts.empty()) counts = {1000, 10000, 50000, 100000};
+    if (counts.empty()) counts = {1000, 10000, 100000, 500000};
 
     std::string why;
     if (!EnterBenchNamespace(&why)) {
