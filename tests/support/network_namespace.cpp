@@ -41,8 +41,11 @@ std::string EnterPrivateNetworkNamespace() {
 }
 
 std::string EnterPrivateFiles(std::initializer_list<std::pair<const char*, std::string>> files) {
-    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr))
-        return std::string("private mount namespace: ") + std::strerror(errno);
+    if (unshare(CLONE_NEWNS) != 0) return std::string("mount namespace: ") + std::strerror(errno);
+    // A chroot's root is no mount point: its mounts cannot be made private, and a file bound
+    // there would show outside too.
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        return errno == EINVAL ? kInChroot : std::string("private mounts: ") + std::strerror(errno);
     for (const auto& [path, text] : files) {
         char copy[] = "/tmp/sockview-test-XXXXXX";
         const int fd = mkstemp(copy);

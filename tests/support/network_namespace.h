@@ -16,6 +16,9 @@
 // one. Empty, or the reason where that is not allowed (no CAP_SYS_ADMIN).
 std::string EnterPrivateNetworkNamespace();
 
+// The refusal of EnterPrivateFiles in a chroot.
+inline constexpr const char* kInChroot = "in a chroot, whose mounts cannot be made private";
+
 // Moves the calling thread into a new mount namespace in which each file named reads as the text
 // given with it. Empty, or the reason where that is not allowed.
 std::string EnterPrivateFiles(std::initializer_list<std::pair<const char*, std::string>> files);
