@@ -39,7 +39,7 @@ struct ConnectionFields {
     auto operator<=>(const ConnectionFields&) const = default;
 };
 
-// What one refresh keeps of each row for the next: its fields and its socket, 16 bytes.
+// What one refresh keeps of a hidden row for the next: its fields and its socket, 16 bytes.
 struct ConnectionKey {
     ConnectionFields fields;
     std::uint32_t socket;

@@ -125,7 +125,7 @@ void frmMain::cmdRefresh_Click() {
             },
             [this](RefreshResult result) { showRefresh(std::move(result)); });
     } catch (const std::system_error& error) {
-        // The previous keys went with the task: nothing reads as new at the next refresh.
+        // The previous snapshot went with the task: nothing reads as new at the next refresh.
         showRefresh(Refresh({{}, error.what()}, {}, filters_));
     }
 }
