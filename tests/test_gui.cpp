@@ -114,6 +114,7 @@ private slots:
         stub->gate.lock();
         for (int press = 0; press < 2; ++press) main->cmdRefresh->click();
         QCOMPARE(list->cursor().shape(), Qt::WaitCursor);
+        QCOMPARE(main->windowTitle(), "Korvane Sockview - reading the connection table...");
         QVERIFY(Opened<frmFilter>(main->cmdFilter) && main->connections().rowCount() == 0);
         stub->gate.unlock();
         QVERIFY(listRead());

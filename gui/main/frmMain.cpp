@@ -100,15 +100,16 @@ frmMain::frmMain(TableSource tableSource, OwnerLookup ownerLookup, HostLookup ho
 // The window shows before the table is read.
 void frmMain::Form_Load() {
     filters_ = Filters::initial();
-    setWindowTitle(QStringLiteral("Korvane Sockview - reading the connection table..."));
     cmdRefresh_Click();
 }
 
 // The list empties and the table is read beside the window, with the filters as they are now;
-// its rows come in at once. A press while it is read is ignored.
+// its rows come in at once. A press while it is read is ignored. The title says that it is read,
+// as a read can take seconds where the platform finds each socket's process slowly.
 void frmMain::cmdRefresh_Click() {
     if (refreshing_) return;
     refreshing_ = true;
+    setWindowTitle(QStringLiteral("Korvane Sockview - reading the connection table..."));
     lstConnections->setCursor(Qt::WaitCursor);
     placeBeforeRefresh_ = currentPlace();
     model_.clear();
