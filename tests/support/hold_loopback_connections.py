@@ -3,11 +3,17 @@
 # (the kernel completes them without an accept): more than 101 rows, and
 # with both ends listed, enough rows for the sort's path for large tables. Run it inside a
 # network namespace of its own.
-# Usage: hold_loopback_connections.py READY
+# Usage: hold_loopback_connections.py READY [CHURN]
 # The file READY appears once every connection is up; they are held until the process is ended,
-# for two minutes at most.
+# for ten minutes at most. While the file CHURN exists, connections from 127.0.0.4 to
+# 127.0.0.5:9090 come and go, about a hundred at a time; once it is removed, those left are held
+# too and READY appears again. With CHURN, 300 are held: under Wine 8 a read of the table costs
+# its rows times the open descriptors, and many refreshes of a bigger one would take minutes.
+import os
+import random
 import resource
 import socket
+import struct
 import sys
 import time
 
@@ -15,6 +21,19 @@ import time
 resource.setrlimit(resource.RLIMIT_NOFILE, (resource.getrlimit(resource.RLIMIT_NOFILE)[1],) * 2)
 listener = socket.create_server(("127.0.0.2", 8080), backlog=1200)
 held = [socket.create_connection(("127.0.0.2", 8080), source_address=("127.0.0.3", 0))
-        for _ in range(1100)]
+        for _ in range(300 if len(sys.argv) > 2 else 1100)]
 open(sys.argv[1], "w").close()
-time.sleep(120)
+if len(sys.argv) > 2:
+    churn_listener = socket.create_server(("127.0.0.5", 9090))
+    pairs = []
+    while os.path.exists(sys.argv[2]):
+        pairs.append((socket.create_connection(("127.0.0.5", 9090), source_address=("127.0.0.4", 0)),
+                      churn_listener.accept()[0]))
+        if len(pairs) > 100:
+            # A reset leaves no TIME_WAIT row behind to expire while the table is compared.
+            for end in pairs.pop(random.randrange(len(pairs))):
+                end.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                end.close()
+        time.sleep(0.01)
+    open(sys.argv[1], "w").close()
+time.sleep(600)

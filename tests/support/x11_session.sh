@@ -33,8 +33,9 @@ begin_session() {
     trap 'kill ${program_pid:-} ${holder_pid:-} ${xvfb_pid:-} 2>/dev/null || :; wait; rm -rf "$work"' EXIT
 }
 
-# Polls a condition for at most about ten seconds.
-within_10s() { for _ in {1..100}; do "$@" && return 0; sleep 0.1; done; return 1; }
+# Polls a condition for at most about $1 seconds.
+within() { for ((tries = $1 * 10; tries > 0; tries--)); do "${@:2}" && return 0; sleep 0.1; done; return 1; }
+within_10s() { within 10 "$@"; }
 
 # Starts Xvfb on a display number it picks itself (sets display and xvfb_pid and exports DISPLAY),
 # then openbox, and waits until openbox manages the screen. Openbox ends with Xvfb.

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # End to end under Wine, in a network namespace of its own: the installer installs silently, and
 # again over an older copy, whose files it replaces; started from the Start-menu shortcut, the
-# installed program lists the loopback connections held open, and Copy Now puts on the X
-# clipboard exactly the rows that ss reports, less those the initial filters hide; Exit opens the
-# maker's page once through Wine's hand-off to the desktop's URL handler (a recorder) and ends
-# the program, and so does a close request or the session's end posted to the main window alone
-# while Filter List is up, also to the zip's program in a folder named beyond ASCII; while the
-# program runs, the silent installer and uninstaller fail and change nothing; the silent uninstall
-# removes what was installed.
+# installed program refreshes its list 40 times while loopback connections come and go, then
+# once more, and Copy Now puts on the X clipboard exactly the rows that ss reports, less those
+# the initial filters hide; Exit opens the maker's page once through Wine's hand-off to the
+# desktop's URL handler (a recorder) and ends the program, and so does a close request or the
+# session's end posted to the main window alone while Filter List is up, also to the zip's
+# program in a folder named beyond ASCII; while the program runs, the silent installer and
+# uninstaller fail and change nothing; the silent uninstall removes what was installed.
 # Usage: test_installer.sh SETUP.EXE CONNECTION_HOLDER POST_TO_MAIN_WINDOW.EXE
 source "$(dirname "$0")/../support/x11_session.sh"
 require_tools wine wineserver Xvfb openbox xdotool xclip xprop unshare ip ss python3
@@ -15,7 +15,8 @@ reexec_in_own_network_namespace "$@"
 begin_session
 # A Wine server left from an earlier test would read the table of that test's namespace.
 wineserver -k 2>/dev/null || :  # fails when none is running
-python3 "$2" "$work/held" & holder_pid=$!
+touch "$work/churn"
+python3 "$2" "$work/held" "$work/churn" & holder_pid=$!
 within_10s test -e "$work/held" || fail "the loopback connections were not set up"
 start_desktop
 
@@ -43,6 +44,18 @@ timeout 30 wine "$1" & setup_pid=$!  # not left behind should the box not come
 type_into "$(window_named "Korvane Sockview 1.0 Setup")" Escape
 wait $setup_pid || status=$?
 ((${status:-0} == 2)) || fail "the installer, cancelled while the program ran, ended with status ${status:-0}"
+# Refreshes while connections come and go, each seen as two changes of the title: to "reading the
+# connection table..." and to the counts. Under Wine 8 each takes a second or more.
+xprop -spy -id "$main" _NET_WM_NAME >"$work/titles" &
+refreshed() { (($(grep -c . "$work/titles") == 1 + 2 * $1)); }
+for refresh in {1..41}; do
+    # The last one after the churn has stopped, for the table to be compared with ss's.
+    ((refresh < 41)) || { rm "$work/held" "$work/churn" && within_10s test -e "$work/held"; }
+    type_into "$main" alt+r
+    within 60 refreshed $refresh || fail "refresh $refresh did not end: $(tail -n 2 "$work/titles")"
+done
+! grep -v -e ' - reading the connection table\.\.\."$' -e ' - Sockview status as of: .* shown, ' "$work/titles" ||
+    fail "a refresh under churn did not read the table"
 type_into "$main" alt+c || fail "no main window took Alt+C"
 # Wine hands the text to X without the carriage returns.
 copy_every_column_as_ss_lists "\n"
