@@ -1,7 +1,6 @@
 // Every owner text, from process tables made by hand: each case asks about one row, with the
 // index built for that row alone.
 #include <QtTest>
-#include <system_error>
 
 #include "core/socket_owner.h"
 #include "tests/support/rows.h"
@@ -99,17 +98,6 @@ private slots:
         QFETCH(TcpRow, row);
         const OwnerIndex index(table, {row});
         QTEST(QString::fromStdString(OwnerText(&index, row, false)), "text");
-    }
-
-    // A look that throws gives an index that says why.
-    void lookOutcomes() {
-        const auto throwing = []() -> std::shared_ptr<const OwnerIndex> {
-            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
-                                    "no thread");
-        };
-        QVERIFY(
-            QString::fromStdString(OwnerText(IndexOrFailure(throwing).get(), Connection(7), false))
-                .startsWith("Process: unknown (no thread: "));
     }
 };
 
