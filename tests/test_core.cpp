@@ -272,10 +272,8 @@ private slots:
             << "1 3new; 1 hidden; next 3";
         QTest::newRow("a hidden row shown") << std::optional(Rows{hidden(2)})
                                             << TcpTable{{shown(2)}, {}} << "2new; 0 hidden; next 1";
-        QTest::newRow("a row hidden before")
-            << std::optional(Rows{shown(2)}) << TcpTable{{shown(2)}, {}} << "2; 0 hidden; next 1";
-        QTest::newRow("removed rows") << std::optional(Rows{shown(1), shown(2), shown(3)})
-                                      << TcpTable{{shown(3)}, {}} << "3; 0 hidden; next 1";
+        QTest::newRow("removed rows") << std::optional(Rows{shown(1), shown(3), shown(4)})
+                                      << TcpTable{{shown(4)}, {}} << "4; 0 hidden; next 1";
         QTest::newRow("the same connection twice")
             << std::optional(Rows{shown(1)})
             << TcpTable{{shown(1), shown(1), shown(4), shown(4)}, {}}
@@ -301,7 +299,6 @@ private slots:
         for (std::size_t i = 0; i < result.shown->size(); ++i)
             shown << QString::number(PortNumber((*result.shown)[i].localPort)) +
                          (result.isNew.at(i) ? "new" : "");
-        QCOMPARE(result.newShown, std::size_t(shown.filter("new").size()));
         QTEST(QString("%1; %2 hidden; next %3")
                   .arg(shown.join(' '))
                   .arg(result.hidden)
