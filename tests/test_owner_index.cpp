@@ -49,12 +49,9 @@ private slots:
                              {20, 0, "a", "bob", {7, 8, 7}},
                              {40, 0, "c", "alice", {7}},
                              {50, 0, "d", "carol", {8}}}};
-        QTest::newRow("several holders, lowest PID first, each user once")
-            << shared << Connection(7)
-            << "Process: a (PID 20)\nProcess: b (PID 30)\nProcess: c (PID 40)\nUser: bob, alice";
         for (std::uint32_t pid = 1; pid <= 4; ++pid)
             shared.processes.push_back({pid, 0, "w", "w", {7}});
-        QTest::newRow("and N more")
+        QTest::newRow("lowest PID first, at most five, each user once")
             << shared << Connection(7)
             << "Process: w (PID 1)\nProcess: w (PID 2)\nProcess: w (PID 3)\nProcess: w (PID 4)\n"
                "Process: a (PID 20)\nand 2 more\nUser: w, bob, alice";
