@@ -272,10 +272,8 @@ private slots:
             << "1 3new; 1 hidden; next 3";
         QTest::newRow("a hidden row shown") << std::optional(Rows{hidden(2)})
                                             << TcpTable{{shown(2)}, {}} << "2new; 0 hidden; next 1";
-        QTest::newRow("a row hidden before")
-            << std::optional(Rows{shown(2)}) << TcpTable{{shown(2)}, {}} << "2; 0 hidden; next 1";
-        QTest::newRow("removed rows") << std::optional(Rows{shown(1), shown(2), shown(3)})
-                                      << TcpTable{{shown(3)}, {}} << "3; 0 hidden; next 1";
+        QTest::newRow("removed rows") << std::optional(Rows{shown(1), shown(3), shown(4)})
+                                      << TcpTable{{shown(4)}, {}} << "4; 0 hidden; next 1";
         QTest::newRow("the same connection twice")
             << std::optional(Rows{shown(1)})
             << TcpTable{{shown(1), shown(1), shown(4), shown(4)}, {}}
@@ -301,7 +299,6 @@ private slots:
         for (std::size_t i = 0; i < result.shown->size(); ++i)
             shown << QString::number(PortNumber((*result.shown)[i].localPort)) +
                          (result.isNew.at(i) ? "new" : "");
-        QCOMPARE(result.newShown, std::size_t(shown.filter("new").size()));
         QTEST(QString("%1; %2 hidden; next %3")
                   .arg(shown.join(' '))
                   .arg(result.hidden)
@@ -365,25 +362,23 @@ private slots:
                 return "host" + std::to_string(address[3]);
             },
             [](const Ipv4Address&) {}, std::chrono::milliseconds(50));
+        std::vector<TcpRow> rows;
+        for (const char* remote : {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5"})
+            rows.push_back(Row(5, "10.0.0.9", 1, remote, 2));
+        rows.push_back(Row(5, "10.0.0.9", 1, "0.0.0.0", 2));
+        rows.push_back(Row(2, "10.0.0.9", 1, "10.0.0.6", 0));
         const auto lines = [&] {
-            QStringList lines;
-            const auto line = [&](const TcpRow& row) {
-                lines << QString::fromStdString(RemoteHostLine(names.answerFor(row)))
-                             .remove("Remote host: ");
-            };
-            for (const char* remote :
-                 {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5", "0.0.0.0"})
-                line(Row(5, "10.0.0.9", 1, remote, 2));
-            line(Row(2, "10.0.0.9", 1, "10.0.0.6", 0));
-            return lines.join('|');
+            std::string lines;
+            for (const TcpRow& row : rows) lines += RemoteHostLine(names.answerFor(row)) + '|';
+            return QString::fromStdString(lines).remove("Remote host: ");
         };
         QCOMPARE(lines(),
-                 "looking up...|looking up...|looking up...|looking up...|looking up...||");
-        QTRY_COMPARE(lines(), "no name|no name|no name|no name|looking up...||");
+                 "looking up...|looking up...|looking up...|looking up...|looking up...|||");
+        QTRY_COMPARE(lines(), "no name|no name|no name|no name|looking up...|||");
         QCOMPARE(*calls, 4);
         *mayAnswer = true;
         mayAnswer->notify_all();
-        QTRY_COMPARE(lines(), "no name|no name|no name|no name|host5||");
+        QTRY_COMPARE(lines(), "no name|no name|no name|no name|host5|||");
     }
 };
 

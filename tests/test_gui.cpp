@@ -195,11 +195,9 @@ private slots:
         QVERIFY(filters);
         QPointer<frmAddNew> add = Opened<frmAddNew>(filters->cmdAdd);
         QVERIFY(add);
-        // Each stays above the window that opened it, at no place that the program chose.
+        // Each stays above the window that opened it.
         QCOMPARE(filters->windowHandle()->transientParent(), main->windowHandle());
         QCOMPARE(add->windowHandle()->transientParent(), filters->windowHandle());
-        const QPoint offCentre = filters->frameGeometry().center() - main->frameGeometry().center();
-        QVERIFY2(offCentre.manhattanLength() > 8, "centred over the main window");
         QTest::keyClicks(add->txtValue, "12a7.0 -.0");   // only "127.0.0" reaches the box
         QApplication::clipboard()->setText("ip: .1 x");  // and only ".1" of the pasted text
         QTest::keyClick(add->txtValue, Qt::Key_V, Qt::ControlModifier);

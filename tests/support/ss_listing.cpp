@@ -5,7 +5,7 @@
 #include <regex>
 #include <sstream>
 
-#include "core/row_text.h"
+#include "core/clipboard_text.h"
 #include "tests/support/rows.h"
 
 std::string RunSs(const char* options) {
@@ -46,10 +46,6 @@ std::vector<TcpRow> RowsFromSsListing(std::string_view listing) {
 }
 
 QStringList RowTexts(const std::vector<TcpRow>& rows) {
-    QStringList texts;
-    for (const TcpRow& row : rows)
-        texts << QString::asprintf("%s %s:%u %s:%u", StateName(row.state).data(),
-                                   IpText(row.localAddress).c_str(), PortNumber(row.localPort),
-                                   IpText(row.remoteAddress).c_str(), PortNumber(row.remotePort));
-    return texts;
+    const auto text = ClipboardText({true, true, true, true, true}, rows);
+    return QString::fromStdString(text.value_or("")).split("\r\n", Qt::SkipEmptyParts);
 }

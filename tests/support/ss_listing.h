@@ -17,5 +17,6 @@ std::string RunSs(const char* options);
 // business printing gives state 0, so that a comparison shows it.
 std::vector<TcpRow> RowsFromSsListing(std::string_view listing);
 
-// Rows as "ESTAB 127.0.0.2:8080 127.0.0.3:40000", so that a failed comparison shows them.
+// Rows one text each, their five cells as the clipboard takes them, so that a failed comparison
+// shows them.
 QStringList RowTexts(const std::vector<TcpRow>& rows);
