@@ -89,7 +89,7 @@ ends_opening_page() {
     wait "$program_pid" || fail "the program ended with status $? after $1"
     program_pid=
     times=$2
-    opened() { (($(grep -c . "$work/opened") == times)) && ! pgrep -f "$work/bin/xdg-open" >/dev/null; }
+    opened() { [[ $(grep -sc . "$work/opened") == "$times" ]] && ! pgrep -f "$work/bin/xdg-open" >/dev/null; }
     within_10s opened && [[ $(sort -u "$work/opened") == https://www.korvane.example/sockview ]] ||
         fail "after $1, expected the maker's page opened $2 times: $(cat "$work/opened" 2>/dev/null)"
 }
