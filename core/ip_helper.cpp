@@ -57,7 +57,8 @@ IpHelperTable CallWithGrowingBuffer(const std::function<DWORD(void*, PULONG)>& c
         const DWORD result = call(buffer.data(), &size);
         if (result == NO_ERROR) return {std::move(buffer), {}};
         if (result != ERROR_INSUFFICIENT_BUFFER) return {{}, name + ": " + ErrorText(result)};
-        buffer.assign(size / sizeof(DWORD) + 1, 0);
+        // Room for rows that open before the next call, as they do on a busy machine.
+        buffer.assign((size + 4096) / sizeof(DWORD) + 1, 0);
     }
     return {{}, name + ": the table kept outgrowing its buffer"};
 }

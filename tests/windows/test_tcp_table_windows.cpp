@@ -40,7 +40,7 @@ int main() {
     CHECK(first.state == 5 && IpText(first.localAddress) == "127.0.0.3" &&
           PortNumber(first.localPort) == 60040 && IpText(first.remoteAddress) == "127.0.0.2" &&
           PortNumber(first.remotePort) == 8080 && first.socket == 4242);
-    CHECK(!ReadTcpTableFrom(FakeIpHelper{.growingCalls = 1000, .growth = 1}).readable());
+    CHECK(!ReadTcpTableFrom(FakeIpHelper{.growingCalls = 1000, .growth = 200}).readable());
     const auto refuses = [](auto...) -> DWORD { return ERROR_NOT_SUPPORTED; };
     CHECK(ReadTcpTableFrom(refuses).failure.ends_with("(error 50)"));
     CHECK(!ReadTcpTableFrom([](PMIB_TCPTABLE_OWNER_PID table, PDWORD size, BOOL) -> DWORD {
