@@ -131,11 +131,10 @@ private slots:
     void kernelAnswers_data() {
         const QByteArray tcp4 = LoadDump("inet_diag_tcp4.bin").second,
                          tcp6 = LoadDump("inet_diag_tcp6.bin").second;
-        constexpr int message = 124, length = offsetof(nlmsghdr, nlmsg_len),
-                      typeAndFlags = offsetof(nlmsghdr, nlmsg_type),
-                      sequence = offsetof(nlmsghdr, nlmsg_seq),
-                      portId = offsetof(nlmsghdr, nlmsg_pid), payload = sizeof(nlmsghdr),
-                      ports = payload + offsetof(inet_diag_msg, id.idiag_sport),
+        // Where a message's header holds its length, type and flags, sequence number and port
+        // id, and where its payload starts: fixed by the kernel's interface.
+        constexpr int message = 124, length = 0, typeAndFlags = 4, sequence = 8, portId = 12,
+                      payload = 16, ports = payload + offsetof(inet_diag_msg, id.idiag_sport),
                       done = NLMSG_LENGTH(sizeof(int)),
                       interruptedType = SOCK_DIAG_BY_FAMILY | NLM_F_DUMP_INTR << 16;
         // `moved` has other ports: a row that no other answer lists.
