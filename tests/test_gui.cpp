@@ -142,7 +142,7 @@ private slots:
         const int socket = 9;  // held by process 7
         const ConnectionModel::Rows rows = std::make_shared<const std::vector<TcpRow>>(std::vector{
             Row(5, "10.0.0.5", 1, "10.0.0.7", 2, socket), Row(5, "10.0.0.5", 3, "10.0.0.7", 2),
-            Row(2, "10.0.0.5", 4, "0.0.0.0", 0, socket)});
+            Row(2, "10.0.0.5", 4, "10.0.0.8", 0, socket)});
         ConnectionModel model(
             [=](const std::vector<TcpRow>& handed, std::stop_token) {
                 Pass(*lookMayEnd);
