@@ -311,22 +311,21 @@ private slots:
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QString>("line");
         QTest::newRow("control characters and separators")
-            << QByteArray("a\nRemote host: b\u2028c\u0085d") << "a?Remote host: b?c?d";
+            << QByteArray("a\nRemote host: b\u2028c\u0085d") << "Remote host: a?Remote host: b?c?d";
         QTest::newRow("mixed label (RFC 3492 7.1 L)")
             << QByteArray("3\u5e74B\u7d44\u91d1\u516b\u5148\u751f")
-            << "xn--3B-ww4c5e180e575a65lsy2b";
+            << "Remote host: xn--3B-ww4c5e180e575a65lsy2b";
         QTest::newRow("invalid UTF-8, overlong, surrogate")
-            << QByteArray("b\xff.\xe0\x80\xaex\xed\xa0\x80") << "b?.???x???";
-        QTest::newRow("longest") << QByteArray(253, 'a') << QString(253, 'a');
+            << QByteArray("b\xff.\xe0\x80\xaex\xed\xa0\x80") << "Remote host: b?.???x???";
+        QTest::newRow("longest") << QByteArray(253, 'a') << "Remote host: " + QString(253, 'a');
         QTest::newRow("too long once in ASCII")
-            << QByteArray(244, 'a') + ".b\u00fccher" << QString(244, 'a') + ".xn--bche...";
+            << QByteArray(244, 'a') + ".b\u00fccher"
+            << "Remote host: " + QString(244, 'a') + ".xn--bche...";
     }
     void remoteHostLine() {
         QFETCH(QByteArray, name);
-        QFETCH(QString, line);
-        QCOMPARE(
-            QString::fromStdString(RemoteHostLine({HostAnswer::Kind::Named, name.toStdString()})),
-            "Remote host: " + line);
+        const std::string line = RemoteHostLine({HostAnswer::Kind::Named, name.toStdString()});
+        QTEST(QString::fromStdString(line), "line");
     }
 
     // Lookups run beside the asker, four at a time: an answer is in by the deadline, the lookup
