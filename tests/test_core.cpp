@@ -141,9 +141,6 @@ private slots:
         const QByteArray one = tcp4.left(message), end = tcp4.right(done),
                          sockets = tcp4.chopped(done), moved = Patched(one, {{ports, 0x01000100}}),
                          interrupted = Patched(moved, {{typeAndFlags, interruptedType}}) + end;
-        const auto refusal = [&](int type, int error) {
-            return Patched(one, {{typeAndFlags, type}, {payload, -error}});
-        };
         const auto witness = RowTexts(RowsFromSsListing(ReadData("ss_tan.txt").toStdString()));
         const auto failed = [](const char* why) { return QStringList{QString("netlink: ") + why}; };
         QTest::addColumn<QByteArrayList>("answers");
@@ -153,10 +150,11 @@ private slots:
         QTest::newRow("another sender's message")
             << QByteArrayList{Patched(moved, {{portId, 0}}) + tcp4, tcp6} << witness;
         QTest::newRow("no IPv6 table, as if it were empty")
-            << QByteArrayList{tcp4, refusal(NLMSG_ERROR, ENOENT)}
+            << QByteArrayList{tcp4, Patched(one, {{typeAndFlags, NLMSG_ERROR}, {payload, -ENOENT}})}
             << TableTexts(DumpOverSocketPair({tcp4, end}));
         QTest::newRow("broken off")
-            << QByteArrayList{refusal(NLMSG_DONE, ENOBUFS)} << failed("No buffer space available");
+            << QByteArrayList{Patched(one, {{typeAndFlags, NLMSG_DONE}, {payload, -ENOBUFS}})}
+            << failed("No buffer space available");
         QTest::newRow("other family") << QByteArrayList{Patched(one, {{payload, AF_INET6}})}
                                       << failed("malformed inet_diag message");
         QTest::newRow("socket message too short")
