@@ -234,22 +234,19 @@ private slots:
         const auto shown = [](std::uint16_t port, std::uint32_t socket = 0) {
             return Row(5, "10.0.0.5", port, "1.0.0.1", 1, socket);
         };
-        const auto hidden = [](std::uint16_t port) {
-            return Row(5, "127.0.0.1", port, "1.0.0.1", 1);
-        };
+        const TcpRow hidden = Row(5, "127.0.0.1", 2, "1.0.0.1", 1);
         using Rows = std::vector<TcpRow>;
         QTest::addColumn<std::optional<Rows>>("previous");  // nothing before the first snapshot
         QTest::addColumn<TcpTable>("table");
         QTest::addColumn<QString>("outcome");
         QTest::newRow("first snapshot")
-            << std::optional<Rows>() << TcpTable{{shown(1), hidden(2)}, {}}
-            << "1; 1 hidden; next 2";
+            << std::optional<Rows>() << TcpTable{{shown(1), hidden}, {}} << "1; 1 hidden; next 2";
         QTest::newRow("a new row after a hidden one")
             << std::optional(Rows{shown(1)})
             << TcpTable{{Row(5, "0.0.0.0", 9, "1.0.0.1", 1), shown(1), shown(3)}, {}}
             << "1 3new; 1 hidden; next 3";
-        QTest::newRow("a hidden row shown") << std::optional(Rows{hidden(2)})
-                                            << TcpTable{{shown(2)}, {}} << "2new; 0 hidden; next 1";
+        QTest::newRow("a hidden row shown")
+            << std::optional(Rows{hidden}) << TcpTable{{shown(2)}, {}} << "2new; 0 hidden; next 1";
         QTest::newRow("removed rows") << std::optional(Rows{shown(1), shown(3), shown(4)})
                                       << TcpTable{{shown(4)}, {}} << "4; 0 hidden; next 1";
         QTest::newRow("the same connection twice")
