@@ -280,9 +280,8 @@ private slots:
     // A row's tooltip is in the list's face, its text dark on its background, 4.5:1 at least.
     void tooltip() {
         QToolTip::showText(main->mapToGlobal(QPoint()), "Process: x", main->lstConnections);
-        QWidget* tip = nullptr;
-        for (QWidget* window : QApplication::topLevelWidgets())
-            if (window->objectName() == "qtooltip_label") tip = window;
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QWidget* tip = *std::ranges::find(windows, QString("qtooltip_label"), &QObject::objectName);
         QCOMPARE(QFontInfo(tip->font()).family(), QFontInfo(main->lstConnections->font()).family());
         // The relative luminance (on the sRGB curve) of the darkest and the lightest grey drawn.
         const QImage image = tip->grab().toImage().convertToFormat(QImage::Format_Grayscale8);
