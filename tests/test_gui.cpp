@@ -15,6 +15,7 @@
 #include <QToolTip>
 #include <QTreeView>
 #include <QWindow>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <mutex>
