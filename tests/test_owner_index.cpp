@@ -13,9 +13,7 @@ namespace {
 // A connection to 127.0.0.2:80 (or `local`:80) from 10.0.0.9:5000.
 TcpRow Connection(std::uint32_t socket, std::uint8_t state = TcpState::Established,
                   const char* local = "127.0.0.2", std::uint32_t uid = 0) {
-    TcpRow row = Row(state, local, 80, "10.0.0.9", 5000, socket);
-    row.uid = uid;
-    return row;
+    return Row(state, local, 80, "10.0.0.9", 5000, socket, uid);
 }
 
 // Listeners on port 80 (one on 81), held by the processes named after where they listen.
