@@ -45,13 +45,6 @@ QByteArray Patched(QByteArray bytes, std::initializer_list<std::pair<int, int>> 
     return bytes;
 }
 
-// Reads one datagram of a dump of IPv6 sockets; true when it ends the dump.
-bool ParseIpv6(const QByteArray& datagram, const DumpIdentity& id, std::vector<TcpRow>& rows) {
-    const auto append = [&](auto payload) { return AppendInetDiagSocket(payload, AF_INET6, rows); };
-    const auto bytes = std::as_bytes(std::span(datagram.data(), datagram.size()));
-    return ReadDumpDatagram(bytes, id, append).status == DumpStatus::Done;
-}
-
 // A recorded dump: its sequence number and port id, then each datagram behind its length.
 // The datagrams come back joined; no message straddles two.
 std::pair<DumpIdentity, QByteArray> LoadDump(const char* name) {
@@ -138,20 +131,16 @@ private slots:
     void kernelAnswers_data() {
         const QByteArray tcp4 = LoadDump("inet_diag_tcp4.bin").second,
                          tcp6 = LoadDump("inet_diag_tcp6.bin").second;
-        constexpr int message = 124, length = offsetof(nlmsghdr, nlmsg_len),
-                      typeAndFlags = offsetof(nlmsghdr, nlmsg_type),
-                      sequence = offsetof(nlmsghdr, nlmsg_seq),
-                      portId = offsetof(nlmsghdr, nlmsg_pid), payload = sizeof(nlmsghdr),
-                      ports = payload + offsetof(inet_diag_msg, id.idiag_sport),
+        // Where a message's header holds its length, type and flags, sequence number and port
+        // id, and where its payload starts: fixed by the kernel's interface.
+        constexpr int message = 124, length = 0, typeAndFlags = 4, sequence = 8, portId = 12,
+                      payload = 16, ports = payload + offsetof(inet_diag_msg, id.idiag_sport),
                       done = NLMSG_LENGTH(sizeof(int)),
                       interruptedType = SOCK_DIAG_BY_FAMILY | NLM_F_DUMP_INTR << 16;
         // `moved` has other ports: a row that no other answer lists.
         const QByteArray one = tcp4.left(message), end = tcp4.right(done),
                          sockets = tcp4.chopped(done), moved = Patched(one, {{ports, 0x01000100}}),
                          interrupted = Patched(moved, {{typeAndFlags, interruptedType}}) + end;
-        const auto refusal = [&](int type, int error) {
-            return Patched(one, {{typeAndFlags, type}, {payload, -error}});
-        };
         const auto witness = RowTexts(RowsFromSsListing(ReadData("ss_tan.txt").toStdString()));
         const auto failed = [](const char* why) { return QStringList{QString("netlink: ") + why}; };
         QTest::addColumn<QByteArrayList>("answers");
@@ -161,10 +150,11 @@ private slots:
         QTest::newRow("another sender's message")
             << QByteArrayList{Patched(moved, {{portId, 0}}) + tcp4, tcp6} << witness;
         QTest::newRow("no IPv6 table, as if it were empty")
-            << QByteArrayList{tcp4, refusal(NLMSG_ERROR, ENOENT)}
+            << QByteArrayList{tcp4, Patched(one, {{typeAndFlags, NLMSG_ERROR}, {payload, -ENOENT}})}
             << TableTexts(DumpOverSocketPair({tcp4, end}));
         QTest::newRow("broken off")
-            << QByteArrayList{refusal(NLMSG_DONE, ENOBUFS)} << failed("No buffer space available");
+            << QByteArrayList{Patched(one, {{typeAndFlags, NLMSG_DONE}, {payload, -ENOBUFS}})}
+            << failed("No buffer space available");
         QTest::newRow("other family") << QByteArrayList{Patched(one, {{payload, AF_INET6}})}
                                       << failed("malformed inet_diag message");
         QTest::newRow("socket message too short")
@@ -179,25 +169,13 @@ private slots:
             << failed("the table kept changing during the dump");
         QTest::newRow("larger than the buffer")
             << QByteArrayList{sockets.repeated(4) + end, tcp6} << witness;
+        QTest::newRow("cut inside a message")
+            << QByteArrayList{sockets.chopped(1)} << failed("netlink message length out of bounds");
         QTest::newRow("never ends") << QByteArrayList{sockets} << failed("the dump did not end");
     }
     void kernelAnswers() {
         QFETCH(QByteArrayList, answers);
         QTEST(TableTexts(DumpOverSocketPair(answers)), "table");
-    }
-
-    // Wherever a dump is cut, the rows read are those of the whole messages in front of the cut,
-    // and the dump is not done.
-    void everyCutFailsCleanly() {
-        const auto [id, whole] = LoadDump("inet_diag_tcp6.bin");
-        std::vector<TcpRow> all;
-        QVERIFY(ParseIpv6(whole, id, all));
-        for (qsizetype cut = 1; cut < whole.size(); ++cut) {
-            std::vector<TcpRow> rows;
-            QVERIFY(!ParseIpv6(whole.left(cut), id, rows));
-            QVERIFY(rows.size() <= all.size() &&
-                    std::equal(rows.begin(), rows.end(), all.begin(), SameConnection));
-        }
     }
 
     // The three readers in an empty namespace, with a listener, and a listener on [::] with an
@@ -256,22 +234,19 @@ private slots:
         const auto shown = [](std::uint16_t port, std::uint32_t socket = 0) {
             return Row(5, "10.0.0.5", port, "1.0.0.1", 1, socket);
         };
-        const auto hidden = [](std::uint16_t port) {
-            return Row(5, "127.0.0.1", port, "1.0.0.1", 1);
-        };
+        const TcpRow hidden = Row(5, "127.0.0.1", 2, "1.0.0.1", 1);
         using Rows = std::vector<TcpRow>;
         QTest::addColumn<std::optional<Rows>>("previous");  // nothing before the first snapshot
         QTest::addColumn<TcpTable>("table");
         QTest::addColumn<QString>("outcome");
         QTest::newRow("first snapshot")
-            << std::optional<Rows>() << TcpTable{{shown(1), hidden(2)}, {}}
-            << "1; 1 hidden; next 2";
+            << std::optional<Rows>() << TcpTable{{shown(1), hidden}, {}} << "1; 1 hidden; next 2";
         QTest::newRow("a new row after a hidden one")
             << std::optional(Rows{shown(1)})
             << TcpTable{{Row(5, "0.0.0.0", 9, "1.0.0.1", 1), shown(1), shown(3)}, {}}
             << "1 3new; 1 hidden; next 3";
-        QTest::newRow("a hidden row shown") << std::optional(Rows{hidden(2)})
-                                            << TcpTable{{shown(2)}, {}} << "2new; 0 hidden; next 1";
+        QTest::newRow("a hidden row shown")
+            << std::optional(Rows{hidden}) << TcpTable{{shown(2)}, {}} << "2new; 0 hidden; next 1";
         QTest::newRow("removed rows") << std::optional(Rows{shown(1), shown(3), shown(4)})
                                       << TcpTable{{shown(4)}, {}} << "4; 0 hidden; next 1";
         QTest::newRow("the same connection twice")
@@ -331,27 +306,26 @@ private slots:
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QString>("line");
         QTest::newRow("control characters and separators")
-            << QByteArray("a\nRemote host: b\u2028c\u0085d") << "a?Remote host: b?c?d";
+            << QByteArray("a\nRemote host: b\u2028c\u0085d") << "Remote host: a?Remote host: b?c?d";
         QTest::newRow("mixed label (RFC 3492 7.1 L)")
             << QByteArray("3\u5e74B\u7d44\u91d1\u516b\u5148\u751f")
-            << "xn--3B-ww4c5e180e575a65lsy2b";
+            << "Remote host: xn--3B-ww4c5e180e575a65lsy2b";
         QTest::newRow("invalid UTF-8, overlong, surrogate")
-            << QByteArray("b\xff.\xe0\x80\xaex\xed\xa0\x80") << "b?.???x???";
-        QTest::newRow("longest") << QByteArray(253, 'a') << QString(253, 'a');
+            << QByteArray("b\xff.\xe0\x80\xaex\xed\xa0\x80") << "Remote host: b?.???x???";
+        QTest::newRow("longest") << QByteArray(253, 'a') << "Remote host: " + QString(253, 'a');
         QTest::newRow("too long once in ASCII")
-            << QByteArray(244, 'a') + ".b\u00fccher" << QString(244, 'a') + ".xn--bche...";
+            << QByteArray(244, 'a') + ".b\u00fccher"
+            << "Remote host: " + QString(244, 'a') + ".xn--bche...";
     }
     void remoteHostLine() {
         QFETCH(QByteArray, name);
-        QFETCH(QString, line);
-        QCOMPARE(
-            QString::fromStdString(RemoteHostLine({HostAnswer::Kind::Named, name.toStdString()})),
-            "Remote host: " + line);
+        const std::string line = RemoteHostLine({HostAnswer::Kind::Named, name.toStdString()});
+        QTEST(QString::fromStdString(line), "line");
     }
 
     // Lookups run beside the asker, four at a time: an answer is in by the deadline, the lookup
-    // still running then counting as no name, and the queue goes on once lookups end. Neither a
-    // listener nor a remote address of 0.0.0.0 is looked up.
+    // still running then counting as no name, and the queue goes on once lookups end. A remote
+    // address of 0.0.0.0 is not looked up.
     void hostNamesLookedUpBeside() {
         auto calls = std::make_shared<std::atomic<int>>(0);
         auto mayAnswer = std::make_shared<std::atomic<bool>>(false);
@@ -363,22 +337,21 @@ private slots:
             },
             [](const Ipv4Address&) {}, std::chrono::milliseconds(50));
         std::vector<TcpRow> rows;
-        for (const char* remote : {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5"})
+        for (const char* remote :
+             {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5", "0.0.0.0"})
             rows.push_back(Row(5, "10.0.0.9", 1, remote, 2));
-        rows.push_back(Row(5, "10.0.0.9", 1, "0.0.0.0", 2));
-        rows.push_back(Row(2, "10.0.0.9", 1, "10.0.0.6", 0));
         const auto lines = [&] {
             std::string lines;
             for (const TcpRow& row : rows) lines += RemoteHostLine(names.answerFor(row)) + '|';
             return QString::fromStdString(lines).remove("Remote host: ");
         };
         QCOMPARE(lines(),
-                 "looking up...|looking up...|looking up...|looking up...|looking up...|||");
-        QTRY_COMPARE(lines(), "no name|no name|no name|no name|looking up...|||");
+                 "looking up...|looking up...|looking up...|looking up...|looking up...||");
+        QTRY_COMPARE(lines(), "no name|no name|no name|no name|looking up...||");
         QCOMPARE(*calls, 4);
         *mayAnswer = true;
         mayAnswer->notify_all();
-        QTRY_COMPARE(lines(), "no name|no name|no name|no name|host5|||");
+        QTRY_COMPARE(lines(), "no name|no name|no name|no name|host5||");
     }
 };
 

@@ -10,22 +10,18 @@ Q_DECLARE_METATYPE(TcpRow)
 
 namespace {
 
-using Process = ProcessTable::Process;
-
 // A connection to 127.0.0.2:80 (or `local`:80) from 10.0.0.9:5000.
 TcpRow Connection(std::uint32_t socket, std::uint8_t state = TcpState::Established,
                   const char* local = "127.0.0.2", std::uint32_t uid = 0) {
-    TcpRow row = Row(state, local, 80, "10.0.0.9", 5000, socket);
-    row.uid = uid;
-    return row;
+    return Row(state, local, 80, "10.0.0.9", 5000, socket, uid);
 }
 
 // Listeners on port 80 (one on 81), held by the processes named after where they listen.
 ProcessTable Listening(std::vector<Listener> listeners) {
-    const std::vector<Process> holders = {{11, 0, "exact", "root", {1}},
-                                          {12, 0, "any", "root", {2}},
-                                          {13, 0, "dual", "root", {3}},
-                                          {14, 0, "port 81", "root", {4}}};
+    const std::vector<ProcessTable::Process> holders = {{11, 0, "exact", "root", {1}},
+                                                        {12, 0, "any", "root", {2}},
+                                                        {13, 0, "dual", "root", {3}},
+                                                        {14, 0, "port 81", "root", {4}}};
     return {holders, false, NoSocket::QueuedOrClosing, std::move(listeners), {}, {}};
 }
 

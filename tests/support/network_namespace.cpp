@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <memory>
 
 namespace {
@@ -23,11 +22,14 @@ Address Resolve(const char* address, std::uint16_t port) {
     return Address(found, freeaddrinfo);
 }
 
-// A TCP socket bound to address:port on which `then` succeeds; -1 otherwise.
-int BoundSocket(const char* address, std::uint16_t port, const std::function<bool(int)>& then) {
+// A TCP socket bound to address:port that then connects to `target`, or listens where there is
+// none; -1 on failure.
+int BoundSocket(const char* address, std::uint16_t port, const addrinfo* target) {
     const Address where = Resolve(address, port);
     const int fd = where ? socket(where->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0) : -1;
-    if (fd >= 0 && bind(fd, where->ai_addr, where->ai_addrlen) == 0 && then(fd)) return fd;
+    if (fd >= 0 && bind(fd, where->ai_addr, where->ai_addrlen) == 0 &&
+        (target ? connect(fd, target->ai_addr, target->ai_addrlen) : listen(fd, 64)) == 0)
+        return fd;
     if (fd >= 0) close(fd);
     return -1;
 }
@@ -61,13 +63,9 @@ std::string EnterPrivateFiles(std::initializer_list<std::pair<const char*, std::
     return {};
 }
 
-int Listen(const char* address, std::uint16_t port) {
-    return BoundSocket(address, port, [](int fd) { return listen(fd, 64) == 0; });
-}
+int Listen(const char* address, std::uint16_t port) { return BoundSocket(address, port, nullptr); }
 
-int ConnectFrom(const char* from, const char* to, std::uint16_t port, std::uint16_t fromPort) {
+int ConnectFrom(const char* from, const char* to, std::uint16_t port) {
     const Address target = Resolve(to, port);
-    return BoundSocket(from, fromPort, [&](int fd) {
-        return target && connect(fd, target->ai_addr, target->ai_addrlen) == 0;
-    });
+    return target ? BoundSocket(from, 0, target.get()) : -1;
 }

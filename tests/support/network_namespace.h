@@ -26,8 +26,8 @@ std::string EnterPrivateFiles(std::initializer_list<std::pair<const char*, std::
 // A TCP socket listening on address:port (IPv6 sockets also take IPv4 clients).
 int Listen(const char* address, std::uint16_t port);
 
-// A TCP socket bound to from:fromPort (0: chosen by the kernel) and connected to to:port.
-int ConnectFrom(const char* from, const char* to, std::uint16_t port, std::uint16_t fromPort = 0);
+// A TCP socket bound to `from` on a port the kernel chooses and connected to to:port.
+int ConnectFrom(const char* from, const char* to, std::uint16_t port);
 
 // Skips the calling test with the reason for a refusal, unless there is none (it is empty);
 // under CI, where every test must run, fails it instead.

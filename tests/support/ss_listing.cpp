@@ -32,16 +32,13 @@ std::vector<TcpRow> RowsFromSsListing(std::string_view listing) {
     const auto port = [&](int i) { return field[i] == "*" ? 0 : std::stoi(field[i]); };
     for (std::string line; std::getline(lines, line);) {
         if (!std::regex_match(line, field, kLine)) continue;
-        const auto state = std::ranges::find(kSsStates, field.str(1));
-        rows.push_back(Row(state == std::end(kSsStates)
-                               ? 0
-                               : static_cast<std::uint8_t>(state - std::begin(kSsStates)),
-                           field.str(2).c_str(), port(3), field.str(4).c_str(), port(5)));
+        // A name missing from the table finds its end, which wraps round to 0.
+        const auto state = std::ranges::find(kSsStates, field.str(1)) - std::begin(kSsStates);
+        rows.push_back(Row(state % std::size(kSsStates), field.str(2).c_str(), port(3),
+                           field.str(4).c_str(), port(5)));
     }
-    // Table order, found apart from the program's own sort: the fields' bytes as they lie.
-    std::ranges::sort(rows, {}, [](const TcpRow& r) {
-        return std::tie(r.localAddress, r.localPort, r.remoteAddress, r.remotePort);
-    });
+    // The comparison of tables of 2048 rows or more checks this order against the radix sort's.
+    std::ranges::sort(rows, TableOrder);
     return rows;
 }
 
