@@ -241,10 +241,13 @@ private slots:
         QTest::addColumn<QString>("outcome");
         QTest::newRow("first snapshot")
             << std::optional<Rows>() << TcpTable{{shown(1), hidden}, {}} << "1; 1 hidden; next 2";
-        QTest::newRow("a new row after a hidden one")
+        QTest::newRow("new rows after a hidden one, one to another remote port or address")
             << std::optional(Rows{shown(1)})
-            << TcpTable{{Row(5, "0.0.0.0", 9, "1.0.0.1", 1), shown(1), shown(3)}, {}}
-            << "1 3new; 1 hidden; next 3";
+            << TcpTable{{Row(5, "0.0.0.0", 9, "1.0.0.1", 1), shown(1),
+                         Row(5, "10.0.0.5", 1, "1.0.0.1", 2), Row(5, "10.0.0.5", 1, "1.0.0.2", 1),
+                         shown(3)},
+                        {}}
+            << "1 1new 1new 3new; 1 hidden; next 5";
         QTest::newRow("a hidden row shown")
             << std::optional(Rows{hidden}) << TcpTable{{shown(2)}, {}} << "2new; 0 hidden; next 1";
         QTest::newRow("removed rows") << std::optional(Rows{shown(1), shown(3), shown(4)})
