@@ -19,14 +19,15 @@ import time
 
 # More files than the usual soft limit of 1024.
 resource.setrlimit(resource.RLIMIT_NOFILE, (resource.getrlimit(resource.RLIMIT_NOFILE)[1],) * 2)
+ready, churn = sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else None
 listener = socket.create_server(("127.0.0.2", 8080), backlog=1200)
 held = [socket.create_connection(("127.0.0.2", 8080), source_address=("127.0.0.3", 0))
-        for _ in range(300 if len(sys.argv) > 2 else 1100)]
-open(sys.argv[1], "w").close()
-if len(sys.argv) > 2:
+        for _ in range(300 if churn else 1100)]
+open(ready, "w").close()
+if churn:
     churn_listener = socket.create_server(("127.0.0.5", 9090))
     pairs = []
-    while os.path.exists(sys.argv[2]):
+    while os.path.exists(churn):
         pairs.append((socket.create_connection(("127.0.0.5", 9090), source_address=("127.0.0.4", 0)),
                       churn_listener.accept()[0]))
         if len(pairs) > 100:
@@ -35,5 +36,5 @@ if len(sys.argv) > 2:
                 end.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
                 end.close()
         time.sleep(0.01)
-    open(sys.argv[1], "w").close()
+    open(ready, "w").close()
 time.sleep(600)
