@@ -5,7 +5,7 @@
 
 #include "app/display.h"
 #include "app/running_mark.h"
-#include "core/tcp_table.h"
+#include "core/table/tcp_table.h"
 #include "gui/main/frmMain.h"
 #include "kit/real_desktop.h"
 

@@ -20,8 +20,8 @@ namespace {
 
 // Each child keeps both ends of its connections: two descriptors a connection, under the
 // per-process limit of 20,000 that cannot be raised here.
-constexpr int kConnectionsPerChild = 9000;
-constexpr int kBatch = 500;
+constexpr int ConnectionsPerChild = 9000;
+constexpr int Batch = 500;
 
 sockaddr_in Address(std::uint32_t hostOrder, std::uint16_t port) {
     sockaddr_in address{};
@@ -50,10 +50,10 @@ sockaddr_in Address(std::uint32_t hostOrder, std::uint16_t port) {
     setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in at = Address(server, 5000);
     if (bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ||
-        listen(listener, kBatch) != 0)
+        listen(listener, Batch) != 0)
         Fail(pipeFd, "listening");
     for (int done = 0; done < count;) {
-        const int batch = std::min(kBatch, count - done);
+        const int batch = std::min(Batch, count - done);
         for (int i = 0; i < batch; ++i) {
             const int s = socket(AF_INET, SOCK_STREAM, 0);
             setsockopt(s, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &one, sizeof one);
@@ -81,7 +81,7 @@ ConnectionFarm::~ConnectionFarm() { closeAll(); }
 
 bool ConnectionFarm::grow(int count, std::string* why, const std::function<void(int)>& progress) {
     while (opened_ < count) {
-        const int batch = std::min(kConnectionsPerChild, count - opened_);
+        const int batch = std::min(ConnectionsPerChild, count - opened_);
         int fds[2];
         if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) {
             *why = std::string("socketpair: ") + std::strerror(errno);

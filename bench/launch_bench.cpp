@@ -40,14 +40,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-constexpr int kRuns = 5;
-constexpr int kRunsAtLargeTables = 3;  // a launch at a million rows takes seconds
-constexpr int kLargeTable = 500000;
-constexpr int kBusyConnections = 72000;  // eight children of the farm
-constexpr int kBusyLoops = 2;
-constexpr auto kLaunchTimeout = std::chrono::seconds(180);
-constexpr auto kExitTimeout = std::chrono::seconds(20);
-constexpr const char* kCountsText = " shown, ";
+constexpr int Runs = 5;
+constexpr int RunsAtLargeTables = 3;  // a launch at a million rows takes seconds
+constexpr int LargeTable = 500000;
+constexpr int BusyConnections = 72000;  // eight children of the farm
+constexpr int BusyLoops = 2;
+constexpr auto LaunchTimeout = std::chrono::seconds(180);
+constexpr auto ExitTimeout = std::chrono::seconds(20);
+constexpr const char* CountsText = " shown, ";
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -252,9 +252,9 @@ Launch LaunchOnce(const Setup& setup, Ending ending) {
         result.failure = std::string("fork: ") + std::strerror(errno);
         return result;
     }
-    const auto deadline = start + kLaunchTimeout;
+    const auto deadline = start + LaunchTimeout;
     bool ended = false;
-    while (!watch.Update(kCountsText) && Clock::now() < deadline) {
+    while (!watch.Update(CountsText) && Clock::now() < deadline) {
         pollfd ready[] = {{watch.fd(), POLLIN, 0}, {program.pidfd(), POLLIN, 0}};
         poll(ready, 2, 100);
         if (ready[1].revents) {
@@ -281,11 +281,11 @@ Launch LaunchOnce(const Setup& setup, Ending ending) {
     }
     const auto asked = Clock::now();
     watch.RequestClose();
-    if (!program.WaitFor(kExitTimeout)) {
+    if (!program.WaitFor(ExitTimeout)) {
         // At least this long: counted before the kill, which may itself take seconds.
         result.exitMs = Ms(Clock::now() - asked);
         program.Kill();
-        result.failure = "still running " + std::to_string(kExitTimeout.count()) +
+        result.failure = "still running " + std::to_string(ExitTimeout.count()) +
                          " s after the close request; killed";
         return result;
     }
@@ -338,7 +338,7 @@ std::string ProgramNextToBench() {
 
 struct Options {
     std::string program;
-    int runs = 0;  // 0: kRuns, fewer at large tables
+    int runs = 0;  // 0: Runs, fewer at large tables
     bool exit = true;
     bool tables = true;
     std::vector<int> rows;
@@ -458,9 +458,9 @@ int main(int argc, char* argv[]) {
     std::optional<TableFigures> empty;
     for (const int rows : options.tables ? options.rows : std::vector<int>{}) {
         const bool complete = GrowTable(farm, rows);
-        const int runs = options.runs          ? options.runs
-                         : rows >= kLargeTable ? kRunsAtLargeTables
-                                               : kRuns;
+        const int runs = options.runs         ? options.runs
+                         : rows >= LargeTable ? RunsAtLargeTables
+                                              : Runs;
         std::printf("table of %d connections:\n", farm.opened());
         std::fflush(stdout);
         const std::optional<TableFigures> figures = MeasureTable(setup, runs);
@@ -492,15 +492,15 @@ int main(int argc, char* argv[]) {
 
     if (options.exit) {
         farm.closeAll();
-        GrowTable(farm, 2 * kBusyConnections);
+        GrowTable(farm, 2 * BusyConnections);
         std::vector<std::unique_ptr<Child>> loops;
-        for (int i = 0; i < kBusyLoops; ++i)
+        for (int i = 0; i < BusyLoops; ++i)
             loops.push_back(std::make_unique<Child>([] {
                 for (;;) asm volatile("");
             }));
-        const int runs = options.runs ? options.runs : kRuns;
+        const int runs = options.runs ? options.runs : Runs;
         std::printf("exit on a busy machine: %d connections in %d processes, %d busy loops\n",
-                    farm.opened(), (farm.opened() + 8999) / 9000, kBusyLoops);
+                    farm.opened(), (farm.opened() + 8999) / 9000, BusyLoops);
         std::fflush(stdout);
         std::vector<double> exits;
         long long rows = 0;
@@ -519,7 +519,7 @@ int main(int argc, char* argv[]) {
         std::snprintf(line, sizeof line,
                       "RESULT exit rows=%lld busy_loops=%d exit_ms=%.1f killed_after_%llds=%d "
                       "cores=%u runs=%d",
-                      rows, kBusyLoops, Median(exits), static_cast<long long>(kExitTimeout.count()),
+                      rows, BusyLoops, Median(exits), static_cast<long long>(ExitTimeout.count()),
                       killed, cores, runs);
         std::printf("%s\n", line);
         results.emplace_back(line);

@@ -23,15 +23,15 @@
 #include <vector>
 
 #include "bench/connection_farm.h"
-#include "core/tcp_table.h"
+#include "core/table/tcp_table.h"
 #include "gui/main/frmMain.h"
 
 extern char** environ;
 
 namespace {
 
-constexpr int kRuns = 5;
-constexpr int kLargestWithOwnerPeer = 100000;
+constexpr int Runs = 5;
+constexpr int LargestWithOwnerPeer = 100000;
 using Clock = std::chrono::steady_clock;
 
 double Seconds(const std::function<void()>& work) {
@@ -162,8 +162,8 @@ int main(int argc, char* argv[]) {
         std::vector<double> snapshot, refresh, stall, ss, block, ready, ssOwners;
         std::size_t rows = 0;
         // A million rows take seconds a run, and ss -tanp minutes: fewer runs, and no peer.
-        const bool large = count > kLargestWithOwnerPeer;
-        const int runs = large ? 3 : kRuns;
+        const bool large = count > LargestWithOwnerPeer;
+        const int runs = large ? 3 : Runs;
         for (int run = 0; run < runs; ++run) {
             // The refresh starts the look at the owners; the snapshot and the questions are
             // measured while it runs. The look of an earlier refresh may end during this one's.

@@ -3,9 +3,9 @@
 #include <charconv>
 #include <string>
 
-#include "core/filters.h"
-#include "core/input_checks.h"
-#include "core/row_text.h"
+#include "core/list/filters.h"
+#include "core/list/input_checks.h"
+#include "core/list/row_text.h"
 
 namespace {
 

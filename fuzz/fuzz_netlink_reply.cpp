@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "core/netlink_reply.h"
+#include "core/table/netlink_reply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 9) return 0;

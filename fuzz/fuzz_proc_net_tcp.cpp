@@ -1,7 +1,7 @@
 // Input: one byte choosing /proc/net/tcp or tcp6, then the file's text.
 #include <string_view>
 
-#include "core/proc_net_tcp.h"
+#include "core/table/proc_net_tcp.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;

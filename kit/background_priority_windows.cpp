@@ -1,6 +1,6 @@
 #include <QThread>
 
-#include "kit/background_work.h"
+#include "kit/background_priority.h"
 
 // Windows ends a process's threads without running them.
 void RunBelowTheWindow() { QThread::currentThread()->setPriority(QThread::IdlePriority); }

@@ -10,10 +10,6 @@
 // function on this object's thread by a queued call. Nobody waits for a task, not even when the
 // program ends: a task holds everything it touches itself (values, shared pointers), nothing of
 // a window. Once this object is gone, results are dropped.
-// Puts the calling thread below the window's priority, yet not so far below that it cannot end
-// at once when the program does, however busy the machine.
-void RunBelowTheWindow();
-
 class BackgroundWork : public QObject {
 public:
     BackgroundWork() = default;

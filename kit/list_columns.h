@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "core/row_text.h"
+#include "core/list/row_text.h"
 
 // How the connection list shows the five cells of a row: the header word, what the copy window
 // calls the column, and the cells' alignment. The list and the copy window read them from here.
@@ -16,9 +16,9 @@ struct ListColumn {
     CellAlignment alignment;
 };
 
-inline constexpr int kListColumnCount = static_cast<int>(kCellCount);
+inline constexpr int ListColumnCount = static_cast<int>(CellCount);
 
-inline constexpr std::array<ListColumn, kCellCount> kListColumns = {{
+inline constexpr std::array<ListColumn, CellCount> ListColumns = {{
     {"Local IP", "Local IP", CellAlignment::Left},
     {"Local Port", "Local Port", CellAlignment::Centre},
     {"Remote IP", "Remote IP", CellAlignment::Centre},

@@ -2,8 +2,8 @@
 
 namespace {
 
-constexpr float kDesignFrameWidth = 120.0f;
-constexpr float kDesignFrameHeight = 275.0f;
+constexpr float DesignFrameWidth = 120.0f;
+constexpr float DesignFrameHeight = 275.0f;
 
 std::optional<float> NonNegative(float value) {
     if (value < 0) return std::nullopt;
@@ -13,7 +13,7 @@ std::optional<float> NonNegative(float value) {
 }  // namespace
 
 ListSize ListSizeForClientSize(float clientWidthTwips, float clientHeightTwips) {
-    const float outerWidth = clientWidthTwips + kDesignFrameWidth;
-    const float outerHeight = clientHeightTwips + kDesignFrameHeight;
+    const float outerWidth = clientWidthTwips + DesignFrameWidth;
+    const float outerHeight = clientHeightTwips + DesignFrameHeight;
     return {NonNegative(outerHeight - 2195.0f), NonNegative(outerWidth - 345.0f)};
 }

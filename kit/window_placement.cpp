@@ -25,7 +25,7 @@ protected:
         if (event->type() == QEvent::Show) Centre({});
         if (event->type() == QEvent::Paint) {
             window_->removeEventFilter(this);
-            timer_.start(kLookEveryMs, this);
+            timer_.start(LookEveryMs, this);
         }
         return false;
     }
@@ -35,15 +35,15 @@ protected:
         const QWindow* native = window_->windowHandle();
         const QMargins frame = native != nullptr ? native->frameMargins() : QMargins();
         if (!frame.isNull()) Centre(frame);
-        if (!frame.isNull() || ++looks_ == kLooks) {
+        if (!frame.isNull() || ++looks_ == Looks) {
             timer_.stop();
             deleteLater();
         }
     }
 
 private:
-    static constexpr int kLookEveryMs = 20;
-    static constexpr int kLooks = 50;
+    static constexpr int LookEveryMs = 20;
+    static constexpr int Looks = 50;
 
     void Centre(const QMargins& frame) {
         const QScreen* screen = window_->screen();

@@ -22,9 +22,9 @@
 #include <optional>
 #include <span>
 
-#include "core/filters.h"
-#include "core/maker.h"
+#include "core/list/filters.h"
 #include "gui/main/frmMain.h"
+#include "kit/maker.h"
 #include "tests/support/recording_desktop.h"
 #include "tests/support/rows.h"
 
@@ -275,7 +275,7 @@ private slots:
         QTest::mouseClick(about->lblLines[3], Qt::LeftButton);
         QTRY_VERIFY(!about->isVisible() &&
                     qobject_cast<frmAboutProgrammer*>(QApplication::activeWindow()));
-        QCOMPARE(desktop.openedPages, std::vector<std::string>{std::string(kMakerWebPage)});
+        QCOMPARE(desktop.openedPages, std::vector<std::string>{std::string(MakerWebPage)});
     }
 
     // A row's tooltip is in the list's face, its text dark on its background, 4.5:1 at least.
@@ -309,7 +309,7 @@ private slots:
         QTimer::singleShot(10'000, &*main, [] { QCoreApplication::exit(2); });
         QTimer::singleShot(0, &*main, &QWidget::close);
         QCOMPARE(QApplication::exec(), 0);
-        QCOMPARE(desktop.openedPages, std::vector<std::string>{std::string(kMakerWebPage)});
+        QCOMPARE(desktop.openedPages, std::vector<std::string>{std::string(MakerWebPage)});
         stub->gate.unlock();
         QVERIFY(listRead());
         main->cmdClose->click();

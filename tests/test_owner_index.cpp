@@ -2,7 +2,7 @@
 // index built for that row alone.
 #include <QtTest>
 
-#include "core/socket_owner.h"
+#include "core/owners/socket_owner.h"
 #include "tests/support/rows.h"
 
 Q_DECLARE_METATYPE(ProcessTable)

@@ -12,9 +12,9 @@
 #include <functional>
 #include <thread>
 
-#include "core/host_names.h"
-#include "core/socket_owner.h"
-#include "core/tcp_table.h"
+#include "core/names/host_names.h"
+#include "core/owners/socket_owner.h"
+#include "core/table/tcp_table.h"
 #include "tests/support/network_namespace.h"
 #include "tests/support/rows.h"
 
@@ -105,7 +105,7 @@ private slots:
         const std::string refusal =
             EnterPrivateFiles({{"/etc/hosts", "127.0.0.3 peer.sockview.test\n"},
                                {"/etc/nsswitch.conf", "hosts: files\n"}});
-        if (refusal.starts_with(kInChroot)) QSKIP(kInChroot);
+        if (refusal.starts_with(InChroot)) QSKIP(InChroot);
         SKIP_IF_REFUSED(refusal);
         const char* nscd = "nscd would answer from the machine's own hosts file";
         SKIP_IF_REFUSED(access("/run/nscd/socket", F_OK) != 0 ? "" : nscd);

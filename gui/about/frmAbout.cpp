@@ -5,16 +5,16 @@
 #include <QLabel>
 #include <QPainter>
 
-#include "core/maker.h"
 #include "gui/about/clicks.h"
 #include "kit/design.h"
 #include "kit/desktop.h"
 #include "kit/fixed_window.h"
+#include "kit/maker.h"
 #include "kit/version_line.h"
 
 namespace {
 
-const QColor kRust(192, 64, 0);
+const QColor Rust(192, 64, 0);
 
 }  // namespace
 
@@ -28,7 +28,7 @@ frmAbout::frmAbout(QWidget* parent) : WindowManagerPlacedDialog(parent) {
     const QString serif = QStringLiteral("Times New Roman");
     lblLines[0] =
         DesignLabel(this, QStringLiteral("Korvane Sockview"), TwipsRect(120, 0, 6615, 495),
-                    DesignFont(serif, 18, {.bold = true, .underline = true}), kRust);
+                    DesignFont(serif, 18, {.bold = true, .underline = true}), Rust);
     lblLines[1] = DesignLabel(
         this,
         QStringLiteral(
@@ -40,8 +40,8 @@ frmAbout::frmAbout(QWidget* parent) : WindowManagerPlacedDialog(parent) {
         this,
         QStringLiteral(
             "This Product is quite free and available on the Korvane Corporation Website"),
-        TwipsRect(120, 1750, 6855, 255), DesignFont(sansSerif, 9.75), kRust);
-    lblLink = DesignLabel(this, FromView(kMakerHost), TwipsRect(1440, 2040, 4335, 375),
+        TwipsRect(120, 1750, 6855, 255), DesignFont(sansSerif, 9.75), Rust);
+    lblLink = DesignLabel(this, FromView(MakerHost), TwipsRect(1440, 2040, 4335, 375),
                           DesignFont(sansSerif, 13.5), QColor(0, 0, 255));
     lblLink->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     lblLink->setCursor(Qt::PointingHandCursor);
@@ -50,7 +50,7 @@ frmAbout::frmAbout(QWidget* parent) : WindowManagerPlacedDialog(parent) {
         DesignLabel(this,
                     QStringLiteral("Note: You can give suggestion for improvements and "
                                    "increments of this product on the ") +
-                        FromView(kMakerDomain) + QStringLiteral(" website and donate money."),
+                        FromView(MakerDomain) + QStringLiteral(" website and donate money."),
                     TwipsRect(120, 2520, 6855, 495), DesignFont(sansSerif, 9.75, {.bold = true}),
                     QColor(0, 192, 0));
 
@@ -71,7 +71,7 @@ void frmAbout::Form_Load() {
 
 void frmAbout::lblLines_Click(int) { hide(); }
 
-void frmAbout::lblLink_Click() { TheDesktop().openWebPage(kMakerWebPage); }
+void frmAbout::lblLink_Click() { TheDesktop().openWebPage(MakerWebPage); }
 
 void frmAbout::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
@@ -91,6 +91,6 @@ void frmAbout::keyPressEvent(QKeyEvent* event) {
 void frmAbout::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
     QPainter painter(this);
-    painter.setPen(QPen(kRust, 1));
+    painter.setPen(QPen(Rust, 1));
     painter.drawLine(0, Px(1680), Px(7080), Px(1680));  // Line1
 }

@@ -12,7 +12,7 @@
 
 namespace {
 
-const QColor kOlive(128, 128, 0);
+const QColor Olive(128, 128, 0);
 
 // A picture stretched to fill its box, drawn from its vector source at the screen's pixel
 // density so that it stays sharp when the desktop is scaled.
@@ -42,7 +42,7 @@ frmAboutProgrammer::frmAboutProgrammer(QWidget* parent) : QWidget(parent) {
                         QStringLiteral("Banner"));
     lblTitle =
         DesignLabel(this, QStringLiteral("About Programmer"), TwipsRect(1320, 120, 4335, 615),
-                    DesignFont(QStringLiteral("Impact"), 21.75), kOlive);
+                    DesignFont(QStringLiteral("Impact"), 21.75), Olive);
     imgPortrait =
         Picture(this, QStringLiteral(":/pictures/portrait"), TwipsRect(120, 840, 1905, 2010),
                 QStringLiteral("Portrait of the programmer"));
@@ -77,6 +77,6 @@ void frmAboutProgrammer::lblFacts_Click(int) { hide(); }
 void frmAboutProgrammer::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
     QPainter painter(this);
-    painter.setPen(QPen(kOlive, 2));
+    painter.setPen(QPen(Olive, 2));
     painter.drawLine(Px(2160), Px(1320), Px(6600), Px(1320));  // Line1
 }

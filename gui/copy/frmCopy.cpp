@@ -6,14 +6,14 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 
-#include "core/clipboard_text.h"
+#include "core/list/clipboard_text.h"
 #include "kit/design.h"
 #include "kit/desktop.h"
 #include "kit/fixed_window.h"
 
 namespace {
 
-constexpr char kCaption[] = "Form Copy";
+constexpr char Caption[] = "Form Copy";
 
 // True when the clipboard holds the text afterwards: on X11 another program can keep the
 // clipboard from us, and a missing clipboard must not look like a successful copy.
@@ -27,7 +27,7 @@ bool PutOnClipboard(const QString& text) {
 }  // namespace
 
 frmCopy::frmCopy(ListedRows listed, QWidget* parent) : QWidget(parent), listed_(std::move(listed)) {
-    SetUpWindow(this, QString::fromLatin1(kCaption), 6720, 2940, QColor(255, 192, 255));
+    SetUpWindow(this, QString::fromLatin1(Caption), 6720, 2940, QColor(255, 192, 255));
     FixWindowFrame(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/copy")));
     // Not centred: the client area opens at a fixed place on the screen.
@@ -42,7 +42,7 @@ frmCopy::frmCopy(ListedRows listed, QWidget* parent) : QWidget(parent), listed_(
     fraColumns->setAccessibleName(QStringLiteral("Copy Options"));
 
     for (std::size_t k = 0; k < chkColumns.size(); ++k) {
-        QCheckBox* check = new QCheckBox(FromView(kListColumns[k].copyChoice), fraColumns);
+        QCheckBox* check = new QCheckBox(FromView(ListColumns[k].copyChoice), fraColumns);
         // Laid out on the window, kept inside the frame.
         check->setGeometry(TwipsRect(360, 480 + 360 * static_cast<int>(k), 3615, 375)
                                .translated(-frame.topLeft()));
@@ -70,16 +70,16 @@ void frmCopy::cmdCopy_Click() {
 
     const std::optional<std::string> text = ClipboardText(chosen, *listed_());
     if (!text) {
-        TheDesktop().showMessage("You must choost at-least one item to be copied.", kCaption,
+        TheDesktop().showMessage("You must choost at-least one item to be copied.", Caption,
                                  MessageIcon::Critical);
         return;
     }
     if (!PutOnClipboard(QString::fromStdString(*text))) {
-        TheDesktop().showMessage("The list could not be copied to the clipboard.", kCaption,
+        TheDesktop().showMessage("The list could not be copied to the clipboard.", Caption,
                                  MessageIcon::Critical);
         return;
     }
-    TheDesktop().showMessage("The selected item(s) have been copied to clipboard.", kCaption,
+    TheDesktop().showMessage("The selected item(s) have been copied to clipboard.", Caption,
                              MessageIcon::Information);
 }
 

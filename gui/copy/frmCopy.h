@@ -24,7 +24,7 @@ public:
 
     QAbstractButton* cmdCopy = nullptr;
     QGroupBox* fraColumns = nullptr;
-    std::array<QCheckBox*, kListColumnCount> chkColumns{};
+    std::array<QCheckBox*, ListColumnCount> chkColumns{};
     QAbstractButton* cmdClose = nullptr;
 
     void cmdCopy_Click();

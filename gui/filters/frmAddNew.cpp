@@ -10,14 +10,14 @@
 #include <algorithm>
 #include <utility>
 
-#include "core/input_checks.h"
+#include "core/list/input_checks.h"
 #include "kit/design.h"
 #include "kit/desktop.h"
 #include "kit/fixed_window.h"
 
 namespace {
 
-constexpr std::string_view kCaption = "Add New Filter";
+constexpr std::string_view Caption = "Add New Filter";
 
 // Text that reaches the box other than by typing (pasting, dropping) loses the characters that
 // the key filter would have discarded.
@@ -52,7 +52,7 @@ bool IsCharacterKey(const QKeyEvent& key) {
 
 frmAddNew::frmAddNew(Filters& filters, QWidget* parent)
     : WindowManagerPlacedDialog(parent), filters_(filters) {
-    SetUpWindow(this, FromView(kCaption), 6330, 1575, QColor(255, 255, 192));
+    SetUpWindow(this, FromView(Caption), 6330, 1575, QColor(255, 255, 192));
     FixWindowFrame(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/addnew")));
 
@@ -100,7 +100,7 @@ frmAddNew::frmAddNew(Filters& filters, QWidget* parent)
 frmAddNew::~frmAddNew() { disconnect(focusWatch_); }
 
 void frmAddNew::Form_Load() {
-    for (const FilterKind kind : kFilterKinds)
+    for (const FilterKind kind : FilterKinds)
         cboKind->addItem(QString::fromStdString(EntryLabel(kind)));
     cboKind->setCurrentIndex(0);
     cboKind_Click();
@@ -108,7 +108,7 @@ void frmAddNew::Form_Load() {
 }
 
 FilterKind frmAddNew::chosenKind() const {
-    return kFilterKinds[static_cast<std::size_t>(cboKind->currentIndex())];
+    return FilterKinds[static_cast<std::size_t>(cboKind->currentIndex())];
 }
 
 void frmAddNew::cboKind_Click() {
@@ -155,7 +155,7 @@ bool frmAddNew::validated() {
     const std::string value = txtValue->text().toStdString();
     const auto refusal = EntryRefusal(chosenKind(), value);
     if (!refusal) return true;
-    TheDesktop().showMessage(*refusal, kCaption, MessageIcon::Critical);
+    TheDesktop().showMessage(*refusal, Caption, MessageIcon::Critical);
     return false;
 }
 
@@ -165,8 +165,7 @@ void frmAddNew::cmdAdd_Click() {
         return;
     }
     if (!filters_.add(chosenKind(), txtValue->text().toStdString())) {
-        TheDesktop().showMessage("Already added to filter list", kCaption,
-                                 MessageIcon::Information);
+        TheDesktop().showMessage("Already added to filter list", Caption, MessageIcon::Information);
         return;
     }
     emit filterAdded();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/filters.h"
+#include "core/list/filters.h"
 #include "kit/window_placement.h"
 
 class QAbstractButton;

@@ -4,13 +4,14 @@
 #include <algorithm>
 #include <system_error>
 
+#include "kit/background_priority.h"
 #include "kit/list_columns.h"
 
 namespace {
 
 const ListColumn* ColumnAt(int column) {
-    if (column < 0 || column >= kListColumnCount) return nullptr;
-    return &kListColumns[static_cast<std::size_t>(column)];
+    if (column < 0 || column >= ListColumnCount) return nullptr;
+    return &ListColumns[static_cast<std::size_t>(column)];
 }
 
 QVariant Alignment(const ListColumn& column) {
@@ -102,7 +103,7 @@ int ConnectionModel::rowCount(const QModelIndex& parent) const {
 }
 
 int ConnectionModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kListColumnCount;
+    return parent.isValid() ? 0 : ListColumnCount;
 }
 
 QVariant ConnectionModel::data(const QModelIndex& index, int role) const {

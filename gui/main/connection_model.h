@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "core/host_names.h"
-#include "core/refresh.h"
-#include "core/socket_owner.h"
-#include "core/tcp_row.h"
+#include "core/list/refresh.h"
+#include "core/names/host_names.h"
+#include "core/owners/socket_owner.h"
+#include "core/table/tcp_row.h"
 #include "kit/background_work.h"
 
 // The connection list's rows. Keeps the compact rows and formats a cell only when a view asks.

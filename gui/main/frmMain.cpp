@@ -12,11 +12,11 @@
 #include <QToolTip>
 #include <system_error>
 
-#include "core/maker.h"
-#include "core/refresh.h"
+#include "core/list/refresh.h"
 #include "gui/main/connection_list.h"
 #include "kit/design.h"
 #include "kit/desktop.h"
+#include "kit/maker.h"
 #include "kit/resize_rule.h"
 #include "kit/window_placement.h"
 
@@ -197,7 +197,7 @@ void frmMain::Form_QueryUnload() { exitSequence(); }
 void frmMain::exitSequence() {
     if (exiting_) return;
     exiting_ = true;
-    TheDesktop().openWebPage(kMakerWebPage);
+    TheDesktop().openWebPage(MakerWebPage);
     QCoreApplication::exit(0);
 }
 

@@ -3,8 +3,8 @@
 #include <QWidget>
 #include <optional>
 
-#include "core/refresh.h"
-#include "core/tcp_table.h"
+#include "core/list/refresh.h"
+#include "core/table/tcp_table.h"
 #include "gui/about/frmAbout.h"
 #include "gui/about/frmAboutProgrammer.h"
 #include "gui/copy/frmCopy.h"

@@ -47,7 +47,7 @@ std::string EnterPrivateFiles(std::initializer_list<std::pair<const char*, std::
     // A chroot's root is no mount point: its mounts cannot be made private, and a file bound
     // there would show outside too.
     if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        return errno == EINVAL ? kInChroot : std::string("private mounts: ") + std::strerror(errno);
+        return errno == EINVAL ? InChroot : std::string("private mounts: ") + std::strerror(errno);
     for (const auto& [path, text] : files) {
         char copy[] = "/tmp/sockview-test-XXXXXX";
         const int fd = mkstemp(copy);

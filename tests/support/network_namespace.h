@@ -17,7 +17,7 @@
 std::string EnterPrivateNetworkNamespace();
 
 // The refusal of EnterPrivateFiles in a chroot.
-inline constexpr const char* kInChroot = "in a chroot, whose mounts cannot be made private";
+inline constexpr const char* InChroot = "in a chroot, whose mounts cannot be made private";
 
 // Moves the calling thread into a new mount namespace in which each file named reads as the text
 // given with it. Empty, or the reason where that is not allowed.

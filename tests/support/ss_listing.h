@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/tcp_row.h"
+#include "core/table/tcp_row.h"
 
 // The ss tool (iproute2) as an independent witness of the kernel's connection table.
 

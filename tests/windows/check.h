@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/ip_helper.h"
+#include "core/table/ip_helper.h"
 
 // Checks for test programs that run without Qt (under Wine, for instance): a failed check
 // prints its line; Failed() gives the program's exit status. And a stand-in for the IP Helper

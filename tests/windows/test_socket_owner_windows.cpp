@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/socket_owner.h"
-#include "core/tcp_table.h"
+#include "core/owners/socket_owner.h"
+#include "core/table/tcp_table.h"
 #include "tests/windows/check.h"
 
 int main() {

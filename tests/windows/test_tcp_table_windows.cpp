@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/row_text.h"
-#include "core/tcp_table_windows.h"
+#include "core/list/row_text.h"
+#include "core/table/tcp_table_windows.h"
 #include "tests/windows/check.h"
 
 namespace {
@@ -39,7 +39,7 @@ int main() {
     const TcpRow& first = grown.rows.at(0);
     CHECK(first.state == 5 && IpText(first.localAddress) == "127.0.0.3" &&
           PortNumber(first.localPort) == 60040 && IpText(first.remoteAddress) == "127.0.0.2" &&
-          PortNumber(first.remotePort) == 8080 && first.socket == 4242);
+          PortNumber(first.remotePort) == 8080 && first.holderKey == 4242);
     CHECK(!ReadTcpTableFrom(FakeIpHelper{.growingCalls = 1000, .growth = 200}).readable());
     const auto refuses = [](auto...) -> DWORD { return ERROR_NOT_SUPPORTED; };
     CHECK(ReadTcpTableFrom(refuses).failure.ends_with("(error 50)"));

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Text as Windows' wide calls give it (UTF-16), in the UTF-8 that the rest of the program speaks.
+std::string Utf8(std::wstring_view text);

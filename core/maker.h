@@ -1,8 +1,0 @@
-#pragma once
-
-#include <string_view>
-
-// The maker's web page, opened on exit and from the About window's link.
-inline constexpr std::string_view kMakerWebPage = "https://www.korvane.example/sockview";
-inline constexpr std::string_view kMakerHost = "www.korvane.example";
-inline constexpr std::string_view kMakerDomain = "korvane.example";

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "core/owners/owner_index.h"
+#include "core/table/tcp_row.h"
+
+// Who holds the connections of one snapshot (the rows the list shows): one look at the
+// processes, taken on the caller's thread, which should run below the window's priority (any
+// helper threads inherit it); stops early and returns nullptr once `stop` is requested (a newer
+// snapshot discards it). Never throws: a look that fails gives an index whose every answer is
+// unknown, with the reason. User names are resolved inside.
+using OwnerLookup = std::function<std::shared_ptr<const OwnerIndex>(const std::vector<TcpRow>& rows,
+                                                                    std::stop_token stop)>;
+OwnerLookup SystemOwnerLookup();
+
+// The tooltip / accessible description of a row: `index` null means the look is still running
+// ("Process: looking up..."). A new row's text starts with "New since the last refresh\n".
+std::string OwnerText(const OwnerIndex* index, const TcpRow& row, bool isNew);

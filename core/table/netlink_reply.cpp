@@ -1,0 +1,141 @@
+#include "core/table/netlink_reply.h"
+
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <linux/sock_diag.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "core/table/linux_tcp.h"
+
+namespace {
+
+// Copies a kernel structure out of the datagram; the caller has checked that it fits. The
+// bytes may sit at any alignment.
+template <class T>
+T Read(std::span<const std::byte> bytes) {
+    T value;
+    std::memcpy(&value, bytes.data(), sizeof value);
+    return value;
+}
+
+constexpr std::size_t Aligned(std::size_t length) {
+    return (length + NLMSG_ALIGNTO - 1) & ~std::size_t{NLMSG_ALIGNTO - 1};
+}
+
+DatagramResult Failed(std::string why, int kernelError = 0) {
+    return {DumpStatus::Failed, false, kernelError, std::move(why)};
+}
+
+// The kernel reports errors as negative errno values.
+DatagramResult KernelRefused(int negativeErrno) {
+    if (negativeErrno < 0 && negativeErrno > -4096)
+        return Failed(std::strerror(-negativeErrno), -negativeErrno);
+    return Failed("netlink error " + std::to_string(negativeErrno));
+}
+
+NetworkPort Port(const __be16& port) {
+    NetworkPort field;
+    std::memcpy(field.data(), &port, sizeof port);  // already in network order
+    return field;
+}
+
+LinuxTcp::Ipv6Address Address(const __be32 (&words)[4]) {
+    LinuxTcp::Ipv6Address address;
+    std::memcpy(address.data(), words, address.size());  // already in network order
+    return address;
+}
+
+// The value of a socket's INET_DIAG_SKV6ONLY attribute; nothing when the message has none.
+std::optional<bool> Ipv6Only(std::span<const std::byte> attributes) {
+    while (attributes.size() >= sizeof(rtattr)) {
+        const auto attribute = Read<rtattr>(attributes);
+        if (attribute.rta_len < sizeof(rtattr) || attribute.rta_len > attributes.size()) break;
+        if (attribute.rta_type == INET_DIAG_SKV6ONLY && attribute.rta_len > RTA_LENGTH(0))
+            return attributes[RTA_LENGTH(0)] != std::byte{0};
+        attributes = attributes.subspan(
+            std::min<std::size_t>(RTA_ALIGN(attribute.rta_len), attributes.size()));
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool AppendInetDiagSocket(std::span<const std::byte> payload, std::uint8_t family,
+                          std::vector<TcpRow>& rows) {
+    if (payload.size() < sizeof(inet_diag_msg)) return false;
+    const auto socket = Read<inet_diag_msg>(payload);
+    if (socket.idiag_family != family) return false;
+    const auto row =
+        LinuxTcp::RowOf({socket.idiag_state, Address(socket.id.idiag_src),
+                         Address(socket.id.idiag_dst), Port(socket.id.idiag_sport),
+                         Port(socket.id.idiag_dport), socket.idiag_inode, socket.idiag_uid},
+                        family == AF_INET6);
+    if (row) rows.push_back(*row);
+    return true;
+}
+
+bool AppendInetDiagSocket(std::span<const std::byte> payload, std::uint8_t family,
+                          std::vector<Listener>& listeners) {
+    if (payload.size() < sizeof(inet_diag_msg)) return false;
+    const auto socket = Read<inet_diag_msg>(payload);
+    if (socket.idiag_family != family) return false;
+    Listener listener{{}, Port(socket.id.idiag_sport), socket.idiag_inode, false};
+    const LinuxTcp::Ipv6Address local = Address(socket.id.idiag_src);
+    if (family == AF_INET) {
+        std::copy_n(local.begin(), 4, listener.address.begin());
+    } else if (const auto mapped = LinuxTcp::MappedIpv4(local)) {
+        listener.address = *mapped;
+    } else {
+        // Only [::] takes IPv4 clients, and only when the socket is not IPv6-only.
+        const auto attributes = payload.subspan(std::min(Aligned(sizeof socket), payload.size()));
+        if (local != LinuxTcp::Ipv6Address{} || Ipv6Only(attributes).value_or(false)) return true;
+        listener.dualStack = true;
+    }
+    listeners.push_back(listener);
+    return true;
+}
+
+DatagramResult ReadDumpDatagram(std::span<const std::byte> datagram, const DumpIdentity& identity,
+                                const DumpPayloadHandler& onPayload) {
+    if (datagram.empty()) return Failed("empty netlink reply");
+    DatagramResult result;
+    for (auto rest = datagram; !rest.empty();) {
+        if (rest.size() < sizeof(nlmsghdr)) return Failed("netlink message cut short");
+        const auto header = Read<nlmsghdr>(rest);
+        if (header.nlmsg_len < sizeof(nlmsghdr) || header.nlmsg_len > rest.size())
+            return Failed("netlink message length out of bounds");
+        const auto payload = rest.subspan(sizeof(nlmsghdr), header.nlmsg_len - sizeof(nlmsghdr));
+        rest = rest.subspan(std::min(Aligned(header.nlmsg_len), rest.size()));
+
+        if (header.nlmsg_seq != identity.sequence || header.nlmsg_pid != identity.portId)
+            continue;  // left over from another request
+        // The dump goes on to its end all the same, so it is read to the end before it is asked
+        // again.
+        if (header.nlmsg_flags & NLM_F_DUMP_INTR) result.interrupted = true;
+        switch (header.nlmsg_type) {
+            case NLMSG_NOOP: continue;
+            case NLMSG_DONE:
+                // A dump that broke off in the kernel ends with a negative errno here.
+                if (payload.size() >= sizeof(int) && Read<int>(payload) < 0)
+                    return KernelRefused(Read<int>(payload));
+                result.status = DumpStatus::Done;
+                return result;
+            case NLMSG_ERROR:
+                if (payload.size() < sizeof(int)) return Failed("netlink error message cut short");
+                if (Read<int>(payload) == 0) return Failed("unexpected netlink acknowledgement");
+                return KernelRefused(Read<int>(payload));
+            case SOCK_DIAG_BY_FAMILY:
+                if (!onPayload(payload)) return Failed("malformed inet_diag message");
+                continue;
+            default:
+                return Failed("unexpected netlink message type " +
+                              std::to_string(header.nlmsg_type));
+        }
+    }
+    return result;
+}

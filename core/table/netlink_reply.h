@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/table/tcp_row.h"
+
+// The kernel's answer to an inet_diag dump request (NETLINK_SOCK_DIAG) for TCP: each received
+// datagram split into its messages, and the payload of each message read.
+
+// What every message of one dump must carry.
+struct DumpIdentity {
+    std::uint32_t sequence = 0;  // the request's nlmsg_seq
+    std::uint32_t portId = 0;    // our socket's port id: the kernel addresses dump replies to it
+};
+
+enum class DumpStatus { More, Done, Failed };
+
+struct DatagramResult {
+    DumpStatus status = DumpStatus::More;
+    bool interrupted = false;  // the table changed while the kernel dumped it (NLM_F_DUMP_INTR)
+    int kernelError = 0;       // the errno the kernel answered with, when it refused the dump
+    std::string failure;       // why the dump failed; empty unless status is Failed
+};
+
+// Takes the payload of one message of a dump; false when it is malformed, which fails the dump.
+using DumpPayloadHandler = std::function<bool(std::span<const std::byte> payload)>;
+
+// Splits one received datagram of a dump into its messages and hands the payload of each
+// SOCK_DIAG_BY_FAMILY message to onPayload. Safe on any bytes: a message that does not fit or
+// is not what was asked for fails the dump; messages of another sequence or port id are not
+// ours and are passed over. More means the end of the dump is still to come.
+DatagramResult ReadDumpDatagram(std::span<const std::byte> datagram, const DumpIdentity& identity,
+                                const DumpPayloadHandler& onPayload);
+
+// Reads the payload of one message of a dump of the given family and appends a row for an IPv4
+// socket, or, in an AF_INET6 dump, a socket whose two addresses are IPv4-mapped. False when the
+// payload is not a socket of that family.
+bool AppendInetDiagSocket(std::span<const std::byte> payload, std::uint8_t family,
+                          std::vector<TcpRow>& rows);
+
+// The same for a dump of listening sockets: one listener for each IPv4 socket and each IPv6
+// socket on an IPv4-mapped address or on [::] without IPV6_V6ONLY.
+bool AppendInetDiagSocket(std::span<const std::byte> payload, std::uint8_t family,
+                          std::vector<Listener>& listeners);

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/base/file_descriptor.h"
+#include "core/table/netlink_reply.h"
+
+struct DumpOutcome {
+    bool done = false;
+    int error = 0;        // the errno the kernel or the socket failed with; 0 for other failures
+    std::string failure;  // why the dump failed; empty when it is done
+};
+
+// A NETLINK_SOCK_DIAG socket, as iproute2's libnetlink keeps one: its descriptor, its port id
+// and the sequence number of its last request. One thread at a time dumps on it.
+class NetlinkSocket {
+public:
+    // Opens a socket bound to a port id that the kernel picks. One that cannot be opened fails
+    // every dump, with the reason.
+    NetlinkSocket();
+    // Takes over `descriptor`, on which the kernel's answers carry `portId`: in a test, one end
+    // of a socket pair whose other end plays the kernel.
+    NetlinkSocket(int descriptor, std::uint32_t portId);
+
+    // How long a dump waits for the next part of its answer before it fails: the kernel builds
+    // each part as the one before is taken, so silence means the end was lost.
+    void setReplyTimeout(std::chrono::milliseconds timeout);
+
+    // Asks for a SOCK_DIAG_BY_FAMILY dump with `request` as payload and hands the payload of
+    // each message of the answer to onPayload, in order. A dump that the kernel marks as
+    // interrupted (the table changed while it was read) is read to its end and asked again, a
+    // few times at most, once `restart` has dropped what the interrupted one gave. A dump that
+    // fails midway may leave the rest of its answer queued: the socket is then of no further use.
+    DumpOutcome dump(std::span<const std::byte> request, const DumpPayloadHandler& onPayload,
+                     const std::function<void()>& restart);
+
+private:
+    DumpOutcome dumpOnce(std::span<const std::byte> request, const DumpPayloadHandler& onPayload,
+                         bool& interrupted);
+
+    FileDescriptor descriptor_;
+    std::uint32_t portId_;
+    std::uint32_t sequence_ = 0;
+    int openError_ = 0;
+    std::vector<std::byte> buffer_;
+};
