@@ -95,7 +95,7 @@ std::size_t ListBytesPerRow() {
     frmMain window([&empty] { return empty ? TcpTable{} : GetTcpTable(); }, SystemOwnerLookup(),
                    SystemHostLookup());
     bool known = false;
-    QObject::connect(&window.connections(), &ConnectionModel::ownersKnown,
+    QObject::connect(&window.details(), &RowDetails::ownersKnown,
                      [&known] { known = true; });
     window.show();
     while (!known) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -148,7 +148,7 @@ int main(int argc, char* argv[]) {
             return table;
         },
         SystemOwnerLookup(), SystemHostLookup());
-    QObject::connect(&window.connections(), &ConnectionModel::ownersKnown,
+    QObject::connect(&window.details(), &RowDetails::ownersKnown,
                      [&ownersKnown] { ownersKnown = Clock::now(); });
     window.show();
 

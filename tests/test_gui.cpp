@@ -23,6 +23,7 @@
 #include <span>
 
 #include "core/list/filters.h"
+#include "core/list/row_text.h"
 #include "gui/main/frmMain.h"
 #include "kit/maker.h"
 #include "tests/support/recording_desktop.h"
@@ -132,60 +133,100 @@ private slots:
         QCOMPARE(stub->reads, 4);
     }
 
-    // The list alone, watched by the model checker from before its first row: an owner or host
-    // question asked while the look runs is answered at once, and the answer follows once the
-    // look is in. The look is handed the very rows shown; one that fails says why. A name that
-    // looks like markup shows as typed; a new row has a background of its own; a listener has no
-    // remote host to look up.
+    // The list alone, watched by the model checker from before its first row: a row's tooltip and
+    // description are what the describer says, a tooltip that looks like markup shows as typed, a
+    // new row has a background of its own, and more said of some rows changes those rows.
     void connectionModel() {
+        ConnectionModel model([](const TcpRow& row, bool isNew) {
+            return std::string(isNew ? "new " : "") + "<b>" + CellText(1, row) + "</b>";
+        });
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.setRows(
+            std::make_shared<const std::vector<TcpRow>>(std::vector{
+                Row(5, "10.0.0.5", 1, "10.0.0.7", 2), Row(5, "10.0.0.5", 3, "10.0.0.7", 2),
+                Row(2, "10.0.0.5", 4, "10.0.0.8", 0), Row(2, "10.0.0.5", 5, "10.0.0.8", 0)}),
+            {false, true, false, false});
+        const auto text = [&](int row, int role) {
+            return model.index(row, 0).data(role).toString();
+        };
+        QCOMPARE(text(1, Qt::AccessibleDescriptionRole), "new <b>3</b>");
+        QCOMPARE(text(0, Qt::ToolTipRole), "<p style='white-space:pre'>&lt;b&gt;1&lt;/b&gt;</p>");
+        QCOMPARE(text(1, Qt::BackgroundRole), ConnectionModel::NewRowColour.name());
+        QVERIFY(text(0, Qt::BackgroundRole).isEmpty());
+        model.describedAgain([](const TcpRow& row) { return row.remoteAddress[3] == 7; });
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed[0][0].value<QModelIndex>().row(), 0);
+        QCOMPARE(changed[0][1].value<QModelIndex>().row(), 1);
+    }
+
+    // What a row tells while the look at the owners runs and once it is in; the look is handed
+    // the very rows shown, one that fails says why, and one that a newer look replaced is
+    // dropped. The remote host's name follows for the rows to that host; a listener has none. A
+    // look that ends after its details are gone hands nothing to them.
+    void rowDetails() {
         const auto lookMayEnd = std::make_shared<std::timed_mutex>();
         auto nameMayCome = std::make_shared<std::atomic<bool>>(false);
         const int socket = 9;  // held by process 7
-        const ConnectionModel::Rows rows = std::make_shared<const std::vector<TcpRow>>(std::vector{
-            Row(5, "10.0.0.5", 1, "10.0.0.7", 2, socket), Row(5, "10.0.0.5", 3, "10.0.0.7", 2),
-            Row(2, "10.0.0.5", 4, "10.0.0.8", 0, socket)});
-        ConnectionModel model(
+        const ShownRows rows = std::make_shared<const std::vector<TcpRow>>(
+            std::vector{Row(5, "10.0.0.5", 1, "10.0.0.7", 2, socket),
+                        Row(2, "10.0.0.5", 4, "10.0.0.8", 0, socket)});
+        std::optional<RowDetails> details(
+            std::in_place,
             [=](const std::vector<TcpRow>& handed, std::stop_token) {
-                Pass(*lookMayEnd);
                 if (&handed != rows.get()) throw std::runtime_error("<b>x</b>");
+                Pass(*lookMayEnd);
                 return std::make_shared<const OwnerIndex>(
-                    ProcessTable{{{7, 0, "<b>x</b>", "alice", {socket}}}}, handed);
+                    ProcessTable{{{7, 0, "x", "alice", {socket}}}}, handed);
             },
             [=](const Ipv4Address&) -> std::optional<std::string> {
                 nameMayCome->wait(false);
                 return "peer.test";
             });
-        QAbstractItemModelTester tester(&model,
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-        QSignalSpy described(&model, &ConnectionModel::descriptionsChanged);
-        lookMayEnd->lock();
-        model.setRows(rows, {false, true, false});
-        const auto text = [&](int row, int role) {
-            return model.index(row, 0).data(role).toString();
+        QSignalSpy known(&*details, &RowDetails::ownersKnown);
+        std::vector<bool> concerned;
+        connect(&*details, &RowDetails::answered, this,
+                [&](const RowDetails::RowsConcerned& rowsConcerned) {
+                    for (const TcpRow& row : *rows) concerned.push_back(rowsConcerned(row));
+                });
+        const auto text = [&](int row, bool isNew = false) {
+            return QString::fromStdString(details->describe((*rows)[row], isNew));
         };
-        QCOMPARE(text(1, Qt::AccessibleDescriptionRole),
+        // Waits until every look that was started has ended and handed its result over.
+        const auto looksEnded = [&] {
+            QTRY_COMPARE(lookMayEnd.use_count(), 2);  // here and in the details' own lookup
+            QCoreApplication::processEvents();
+        };
+        lookMayEnd->lock();
+        details->lookAt(rows);
+        QCOMPARE(text(0, true),
                  "New since the last refresh\nProcess: looking up...\nRemote host: looking up...");
         lookMayEnd->unlock();
-        const QString owner = "Process: <b>x</b> (PID 7)\nUser: alice";
-        QTRY_COMPARE(text(0, Qt::AccessibleDescriptionRole),
-                     owner + "\nRemote host: looking up...");
-        QCOMPARE(text(0, Qt::ToolTipRole),
-                 "<p style='white-space:pre'>Process: &lt;b&gt;x&lt;/b&gt; "
-                 "(PID 7)\nUser: alice\nRemote host: looking up...</p>");
+        QTRY_COMPARE(known.size(), 1);
+        const QString owner = "Process: x (PID 7)\nUser: alice";
+        QCOMPARE(text(0), owner + "\nRemote host: looking up...");
+        QCOMPARE(text(1), owner);
         *nameMayCome = true;
         nameMayCome->notify_all();
-        QTRY_COMPARE(described.size(), 2);
-        QCOMPARE(text(0, Qt::AccessibleDescriptionRole), owner + "\nRemote host: peer.test");
-        QCOMPARE(changed.size(), 2);  // for the two rows with that remote address
-        QCOMPARE(changed.last().at(1).value<QModelIndex>().row(), 1);
-        QCOMPARE(text(2, Qt::AccessibleDescriptionRole), owner);
-        QCOMPARE(text(1, Qt::BackgroundRole), ConnectionModel::NewRowColour.name());
-        QVERIFY(text(0, Qt::BackgroundRole).isEmpty());
-        model.setRows(std::make_shared<const std::vector<TcpRow>>(*rows), {true, false, false});
-        QTRY_COMPARE(
-            text(0, Qt::AccessibleDescriptionRole),
-            "New since the last refresh\nProcess: unknown (<b>x</b>)\nRemote host: peer.test");
+        QTRY_COMPARE(concerned, std::vector<bool>({true, false}));
+        QCOMPARE(text(0), owner + "\nRemote host: peer.test");
+
+        lookMayEnd->lock();
+        details->lookAt(rows);
+        details->lookAt(std::make_shared<const std::vector<TcpRow>>(*rows));
+        QTRY_COMPARE(known.size(), 2);
+        lookMayEnd->unlock();
+        looksEnded();
+        QCOMPARE(known.size(), 2);
+        QCOMPARE(text(0), "Process: unknown (<b>x</b>)\nRemote host: peer.test");
+
+        lookMayEnd->lock();
+        details->lookAt(rows);
+        details.reset();
+        lookMayEnd->unlock();
+        QTRY_COMPARE(lookMayEnd.use_count(), 1);
+        QCoreApplication::processEvents();
     }
 
     // Filter List and Add New Filter are modal. The add window keeps only digits and full stops

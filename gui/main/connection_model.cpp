@@ -2,9 +2,7 @@
 
 #include <QTextDocument>
 #include <algorithm>
-#include <system_error>
 
-#include "kit/background_priority.h"
 #include "kit/list_columns.h"
 
 namespace {
@@ -29,61 +27,10 @@ QString PlainTooltip(const QString& text) {
 
 }  // namespace
 
-ConnectionModel::ConnectionModel(OwnerLookup ownerLookup, HostLookup hostLookup, QObject* parent)
-    : QAbstractTableModel(parent),
-      ownerLookup_(std::move(ownerLookup)),
-      hostNames_(std::move(hostLookup), [this](const Ipv4Address& address) {
-          QMetaObject::invokeMethod(
-              this, [this, address] { takeHostName(address); }, Qt::QueuedConnection);
-      }) {
-    connect(this, &ConnectionModel::ownersKnown, this, &ConnectionModel::descriptionsChanged);
-}
-
-// A look that fails, or cannot start, answers for every row with why.
-void ConnectionModel::lookUpOwners() {
-    currentLook_.request_stop();
-    currentLook_ = {};
-    owners_.reset();
-    const std::stop_token stop = currentLook_.get_token();
-    try {
-        looks_.start(
-            [lookup = ownerLookup_, rows = rows_, stop] {
-                RunBelowTheWindow();
-                return IndexOrFailure([&] { return lookup(*rows, stop); });
-            },
-            [this, stop](std::shared_ptr<const OwnerIndex> owners) {
-                if (!stop.stop_requested()) takeOwners(std::move(owners));
-            });
-    } catch (const std::system_error& error) {
-        ProcessTable failed;
-        failed.failure = error.what();
-        takeOwners(std::make_shared<const OwnerIndex>(failed, std::vector<TcpRow>{}));
-    }
-}
-
-void ConnectionModel::takeOwners(std::shared_ptr<const OwnerIndex> owners) {
-    owners_ = std::move(owners);
-    if (!rows_->empty())
-        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
-                         {Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
-    emit ownersKnown();
-}
-
-// The answer was asked for by one of these rows; a refresh since may have moved or dropped it.
-void ConnectionModel::takeHostName(const Ipv4Address& address) {
-    const std::vector<TcpRow>& rows = *rows_;
-    const auto named = [&](const TcpRow& row) { return row.remoteAddress == address; };
-    const auto first = std::ranges::find_if(rows, named);
-    if (first == rows.end()) return;
-    const auto last = std::ranges::find_if(rows.rbegin(), rows.rend(), named).base() - 1;
-    emit dataChanged(index(static_cast<int>(first - rows.begin()), 0),
-                     index(static_cast<int>(last - rows.begin()), columnCount() - 1),
-                     {Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
-    emit descriptionsChanged();
-}
+ConnectionModel::ConnectionModel(Describer describer, QObject* parent)
+    : QAbstractTableModel(parent), describer_(std::move(describer)) {}
 
 void ConnectionModel::clear() {
-    currentLook_.request_stop();
     beginResetModel();
     rows_ = std::make_shared<const std::vector<TcpRow>>();
     isNew_ = {};
@@ -95,7 +42,25 @@ void ConnectionModel::setRows(Rows rows, std::vector<bool> isNew) {
     rows_ = std::move(rows);
     isNew_ = std::move(isNew);
     endResetModel();
-    lookUpOwners();
+}
+
+void ConnectionModel::describedAgain() { descriptionsChangedAt(0, rowCount() - 1); }
+
+// The rows concerned lie between the first and the last of them.
+void ConnectionModel::describedAgain(const RowsConcerned& concerned) {
+    const std::vector<TcpRow>& rows = *rows_;
+    const auto first = std::ranges::find_if(rows, concerned);
+    if (first == rows.end()) return;
+    const auto last = std::ranges::find_if(rows.rbegin(), rows.rend(), concerned).base() - 1;
+    descriptionsChangedAt(static_cast<int>(first - rows.begin()),
+                          static_cast<int>(last - rows.begin()));
+}
+
+void ConnectionModel::descriptionsChangedAt(int first, int last) {
+    if (first <= last)
+        emit dataChanged(index(first, 0), index(last, columnCount() - 1),
+                         {Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
+    emit descriptionsChanged();
 }
 
 int ConnectionModel::rowCount(const QModelIndex& parent) const {
@@ -119,10 +84,7 @@ QVariant ConnectionModel::data(const QModelIndex& index, int role) const {
         case Qt::TextAlignmentRole: return Alignment(column);
         case Qt::ToolTipRole:
         case Qt::AccessibleDescriptionRole: {
-            const TcpRow& shown = (*rows_)[row];
-            const std::string host = RemoteHostLine(hostNames_.answerFor(shown));
-            const QString text = QString::fromStdString(
-                OwnerText(owners_.get(), shown, isNew_[row]) + (host.empty() ? "" : "\n") + host);
+            const QString text = QString::fromStdString(describer_((*rows_)[row], isNew_[row]));
             return role == Qt::ToolTipRole ? PlainTooltip(text) : text;
         }
         case Qt::BackgroundRole: return isNew_[row] ? QVariant(NewRowColour) : QVariant();

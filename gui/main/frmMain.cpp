@@ -43,7 +43,8 @@ frmMain::frmMain(TableSource tableSource, OwnerLookup ownerLookup, HostLookup ho
                  QWidget* parent)
     : QWidget(parent),
       tableSource_(std::move(tableSource)),
-      model_(std::move(ownerLookup), std::move(hostLookup)) {
+      details_(std::move(ownerLookup), std::move(hostLookup)),
+      model_([this](const TcpRow& row, bool isNew) { return details_.describe(row, isNew); }) {
     SetUpWindow(this, QStringLiteral("Korvane Sockview"), 8280, 7215, QColor(192, 255, 192));
     setWindowIcon(QIcon(QStringLiteral(":/icons/main")));
     CentreOnScreenAtFirstShowing(this);
@@ -89,6 +90,10 @@ frmMain::frmMain(TableSource tableSource, OwnerLookup ownerLookup, HostLookup ho
     connect(cmdCopy, &QAbstractButton::clicked, this, &frmMain::cmdCopy_Click);
     connect(cmdAbout, &QAbstractButton::clicked, this, &frmMain::cmdAbout_Click);
     connect(cmdClose, &QAbstractButton::clicked, this, &frmMain::cmdClose_Click);
+    connect(&details_, &RowDetails::ownersKnown, &model_,
+            qOverload<>(&ConnectionModel::describedAgain));
+    connect(&details_, &RowDetails::answered, &model_,
+            qOverload<const ConnectionModel::RowsConcerned&>(&ConnectionModel::describedAgain));
     connect(&model_, &ConnectionModel::descriptionsChanged, this,
             &frmMain::showDescriptionInTooltip);
     // The session's end asks as a close request does.
@@ -113,6 +118,7 @@ void frmMain::cmdRefresh_Click() {
     lstConnections->setCursor(Qt::WaitCursor);
     placeBeforeRefresh_ = currentPlace();
     model_.clear();
+    details_.forget();
     try {
         refreshes_.start(
             [read = tableSource_, previous = std::move(previous_), filters = filters_]() mutable {
@@ -134,6 +140,7 @@ void frmMain::cmdRefresh_Click() {
 void frmMain::showRefresh(RefreshResult result) {
     previous_ = std::move(result.next);
     setWindowTitle(QStringLiteral("Korvane Sockview - ") + StatusText(result));
+    details_.lookAt(result.shown);
     model_.setRows(std::move(result.shown), std::move(result.isNew));
     returnTo(placeBeforeRefresh_);
     lstConnections->unsetCursor();

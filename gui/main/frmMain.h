@@ -10,6 +10,7 @@
 #include "gui/copy/frmCopy.h"
 #include "gui/filters/frmFilter.h"
 #include "gui/main/connection_model.h"
+#include "gui/main/row_details.h"
 #include "kit/background_work.h"
 #include "kit/close_requests.h"
 #include "kit/owned_window.h"
@@ -38,6 +39,7 @@ public:
     QAbstractButton* cmdClose = nullptr;
 
     const ConnectionModel& connections() const { return model_; }
+    const RowDetails& details() const { return details_; }
 
     void cmdRefresh_Click();
     void cmdFilter_Click();
@@ -76,6 +78,7 @@ private:
     TableSource tableSource_;
     std::optional<PreviousSnapshot> previous_;
     Filters filters_;
+    RowDetails details_;
     ConnectionModel model_;
     OwnedWindow<frmAddNew> addFilterWindow_;  // opened by the filter list, but outlives it
     OwnedWindow<frmFilter> filterWindow_;
