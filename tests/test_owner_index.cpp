@@ -51,10 +51,20 @@ private slots:
             << shared << Connection(7)
             << "Process: w (PID 1)\nProcess: w (PID 2)\nProcess: w (PID 3)\nProcess: w (PID 4)\n"
                "Process: a (PID 20)\nand 2 more\nUser: w, bob, alice";
-        // C0, DEL, C1 (U+009B), U+2028, U+2029 show as "?"; U+00A0 and é are printable.
-        QTest::newRow("control characters")
-            << ProcessTable{{{10, 0, "a\nUser: b\x7f\u009b\u00a0\u2028\u2029\u00e9", "e\x1b", {7}}}}
-            << Connection(7) << "Process: a?User: b??\u00a0??\u00e9 (PID 10)\nUser: e?";
+        // Each control and format character, and each byte of invalid UTF-8, shows as "?": no name
+        // can forge a line, reorder the text around it or hide; other characters stay.
+        for (const auto& [kind, name, shown] : std::initializer_list<std::array<const char*, 3>>{
+                 {"C0, DEL, C1, separators", "a\nUser: b\x7f\u009b\u2028\u2029", "a?User: b????"},
+                 {"override", "sv\u202eyppa", "sv?yppa"},
+                 {"isolate", "a\u2066b\u2069", "a?b?"},
+                 {"zero-width", "a\u200bb\u200dc\u2060", "a?b?c?"},
+                 {"byte-order mark", "\ufeffsshd", "?sshd"},
+                 {"soft hyphen", "ss\u00adhd", "ss?hd"},
+                 {"invalid UTF-8", "b\xff\xe0\x80\xae\xed\xa0\x80", "b???????"},
+                 {"letters that stay", "\u00e9t\u00e9\u00a0\u05d0x", "\u00e9t\u00e9\u00a0\u05d0x"}})
+            QTest::addRow("name: %s", kind)
+                << ProcessTable{{{10, 0, name, "e\x1b", {7}}}} << Connection(7)
+                << QString("Process: %1 (PID 10)\nUser: e?").arg(shown);
         ProcessTable hidden{{{10, 0, "sshd", "root", {7}}}, true};
         hidden.rowUsers = {{0, "root"}, {1000, "alice"}};
         QTest::newRow("hidden: the socket's user")

@@ -11,3 +11,12 @@ std::string Utf8(std::wstring_view text) {
     WideCharToMultiByte(CP_UTF8, 0, text.data(), length, utf8.data(), size, nullptr, nullptr);
     return utf8;
 }
+
+std::wstring Utf16(std::string_view text) {
+    const int length = static_cast<int>(text.size());
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+    if (size <= 0) return {};
+    std::wstring utf16(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), length, utf16.data(), size);
+    return utf16;
+}

@@ -16,7 +16,8 @@ struct HostAnswer {
 
 // The tooltip line, "Remote host: NAME", "Remote host: looking up..." or "Remote host: no name";
 // empty for NoRemoteHost. A reverse record is anybody's to write, so the name is shown in ASCII:
-// each internationalized label in its "xn--" form (no look-alike letter passes for another
-// host), a byte of invalid UTF-8 and a control character as "?", and a name longer than any
-// real one (253 characters) cut there, with "...".
+// first its control and format characters and invalid UTF-8 as "?" (Printable), then in its
+// registered form, each internationalized label as "xn--" (no look-alike letter passes for
+// another host), or with every character beyond ASCII as "?" where IDNA refuses it; a name
+// longer than any real one (253 characters) is cut there, with "...".
 std::string RemoteHostLine(const HostAnswer& answer);

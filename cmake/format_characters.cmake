@@ -1,0 +1,30 @@
+# The Unicode format characters (general category Cf) of the system's Unicode Character
+# Database, as pairs of first and last code point of each run: the table that core/names reads,
+# kept as current as the system keeps its Unicode data.
+set(SOCKVIEW_UNICODE_DATA /usr/share/unicode/UnicodeData.txt CACHE FILEPATH
+    "UnicodeData.txt of the Unicode Character Database (Debian's unicode-data package)")
+if(NOT EXISTS "${SOCKVIEW_UNICODE_DATA}")
+  message(FATAL_ERROR "No Unicode data at ${SOCKVIEW_UNICODE_DATA}: install unicode-data, or set "
+                      "SOCKVIEW_UNICODE_DATA to a UnicodeData.txt")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${SOCKVIEW_UNICODE_DATA}")
+file(STRINGS "${SOCKVIEW_UNICODE_DATA}" format_lines REGEX "^[0-9A-F]+;[^;]*;Cf;")
+set(SOCKVIEW_FORMAT_CHARACTERS "")
+set(run_first -1)
+set(run_last -2)
+foreach(line IN LISTS format_lines)
+  string(REGEX MATCH "^[0-9A-F]+" hex "${line}")
+  math(EXPR point "0x${hex}")
+  math(EXPR next "${run_last} + 1")
+  if(NOT point EQUAL next)
+    if(run_first GREATER_EQUAL 0)
+      string(APPEND SOCKVIEW_FORMAT_CHARACTERS "${run_first},${run_last},")
+    endif()
+    set(run_first ${point})
+  endif()
+  set(run_last ${point})
+endforeach()
+if(run_first LESS 0)
+  message(FATAL_ERROR "${SOCKVIEW_UNICODE_DATA} lists no format characters")
+endif()
+string(APPEND SOCKVIEW_FORMAT_CHARACTERS "${run_first},${run_last}")
