@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 #include <QtEndian>
@@ -19,12 +20,14 @@
 #include "core/list/input_checks.h"
 #include "core/list/refresh.h"
 #include "core/list/row_text.h"
-#include "core/names/host_names.h"
+#include "core/names/host_lookup.h"
+#include "core/names/remote_host.h"
 #include "core/table/netlink_reply.h"
 #include "core/table/netlink_socket.h"
 #include "core/table/proc_net_tcp.h"
 #include "core/table/tcp_table.h"
 #include "core/table/tcp_table_linux.h"
+#include "tests/support/gate.h"
 #include "tests/support/network_namespace.h"
 #include "tests/support/rows.h"
 #include "tests/support/ss_listing.h"
@@ -326,35 +329,73 @@ private slots:
         QTEST(QString::fromStdString(line), "line");
     }
 
-    // Lookups run beside the asker, four at a time: an answer is in by the deadline, the lookup
-    // still running then counting as no name, and the queue goes on once lookups end. A remote
-    // address of 0.0.0.0 is not looked up.
-    void hostNamesLookedUpBeside() {
-        auto calls = std::make_shared<std::atomic<int>>(0);
-        auto mayAnswer = std::make_shared<std::atomic<bool>>(false);
+    // Lookups on demand with a resolver that never answers until it is let: twelve addresses
+    // asked at once each read no name by the deadline (a lookup waited for in turn would make the
+    // last wait three deadlines), eight lookups at most are left waiting, and their late answers
+    // replace no name.
+    void lookupsOnDemandKeepTheirDeadline() {
+        const auto mayAnswer = std::make_shared<std::atomic<bool>>(false);
+        const auto calls = std::make_shared<std::atomic<int>>(0);
+        constexpr auto deadline = std::chrono::milliseconds(500);
         const HostNames names(
             [=](const Ipv4Address& address) -> std::optional<std::string> {
                 ++*calls;
                 mayAnswer->wait(false);
                 return "host" + std::to_string(address[3]);
             },
-            [](const Ipv4Address&) {}, std::chrono::milliseconds(50));
-        std::vector<TcpRow> rows;
-        for (const char* remote :
-             {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5", "0.0.0.0"})
-            rows.push_back(Row(5, "10.0.0.9", 1, remote, 2));
+            std::nullopt, {4, 4, deadline, std::chrono::minutes(10), 64}, {});
         const auto lines = [&] {
-            std::string lines;
-            for (const TcpRow& row : rows) lines += RemoteHostLine(names.answerFor(row)) + '|';
-            return QString::fromStdString(lines).remove("Remote host: ");
+            QStringList lines;
+            for (std::uint8_t host = 1; host <= 12; ++host)
+                lines << RemoteHostLine(HostAnswerOf(names.answerFor({10, 0, 0, host}))).c_str();
+            return lines.join('|').remove("Remote host: ");
         };
-        QCOMPARE(lines(),
-                 "looking up...|looking up...|looking up...|looking up...|looking up...||");
-        QTRY_COMPARE(lines(), "no name|no name|no name|no name|looking up...||");
-        QCOMPARE(*calls, 4);
+        QElapsedTimer asked;
+        asked.start();
+        QCOMPARE(lines(), QStringList(12, "looking up...").join('|'));
+        QTRY_COMPARE(lines(), QStringList(12, "no name").join('|'));
+        QCOMPARE_LE(asked.elapsed(), (deadline + std::chrono::milliseconds(400)).count());
+        QCOMPARE(*calls, 8);
         *mayAnswer = true;
         mayAnswer->notify_all();
-        QTRY_COMPARE(lines(), "no name|no name|no name|no name|host5||");
+        QTRY_COMPARE(lines(),
+                     "host1|host2|host3|host4|host5|host6|host7|host8|host9|host10|"
+                     "host11|host12");
+    }
+
+    // The address asked last is looked up first; answers are kept for a few addresses at most,
+    // the oldest going first, and for a while.
+    void lookupsOnDemandNewestFirstAndKeptForAWhile() {
+        const auto firstMayEnd = std::make_shared<std::timed_mutex>();
+        const auto order = std::make_shared<std::vector<int>>();
+        const auto orderLock = std::make_shared<std::mutex>();
+        const auto lookup = [=](const Ipv4Address& address) -> std::optional<std::string> {
+            std::unique_lock lock(*orderLock);
+            order->push_back(address[3]);
+            lock.unlock();
+            if (address[3] == 1) Pass(*firstMayEnd);
+            return std::nullopt;
+        };
+        const auto answered = [](const HostNames& names, std::uint8_t host) {
+            return names.answerFor({10, 0, 0, host}).has_value();
+        };
+        const HostNames names(lookup, std::nullopt,
+                              {1, 0, std::chrono::seconds(20), std::chrono::minutes(10), 3}, {});
+        firstMayEnd->lock();
+        answered(names, 1);
+        QTRY_VERIFY([&] { return (std::lock_guard(*orderLock), order->size() == 1); }());
+        answered(names, 2);
+        answered(names, 3);
+        firstMayEnd->unlock();
+        QTRY_VERIFY(answered(names, 1) && answered(names, 2) && answered(names, 3));
+        QCOMPARE(*order, std::vector({1, 3, 2}));
+        answered(names, 4);
+        QVERIFY(!answered(names, 1));
+        const HostNames briefly(lookup, std::nullopt,
+                                {1, 0, std::chrono::seconds(20), std::chrono::milliseconds(100), 3},
+                                {});
+        QTRY_VERIFY(answered(briefly, 2));
+        QTRY_VERIFY(!answered(briefly, 2));
     }
 };
 

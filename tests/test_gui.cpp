@@ -26,6 +26,7 @@
 #include "core/list/row_text.h"
 #include "gui/main/frmMain.h"
 #include "kit/maker.h"
+#include "tests/support/gate.h"
 #include "tests/support/recording_desktop.h"
 #include "tests/support/rows.h"
 
@@ -49,11 +50,6 @@ Window* Opened(QAbstractButton* button) {
     Press(button);
     return qobject_cast<Window*>(QApplication::activeModalWidget());
 }
-
-// Work beside the window that a test holds waits there while the test keeps the gate locked, for
-// 20 s at most (longer than the watchdog), so that a window that waited for the work fails the
-// test rather than hangs it.
-void Pass(std::timed_mutex& gate) { const std::unique_lock pass(gate, 20s); }
 
 // What the main window reads, shared with its reads, which may outlive a test.
 struct TableStub {
@@ -163,7 +159,7 @@ private slots:
 
     // What a row tells while the look at the owners runs and once it is in; the look is handed
     // the very rows shown, one that fails says why, and one that a newer look replaced is
-    // dropped. The remote host's name follows for the rows to that host; a listener has none. A
+    // dropped. The remote host's name follows for the rows to that host, and no other. A
     // look that ends after its details are gone hands nothing to them.
     void rowDetails() {
         const auto lookMayEnd = std::make_shared<std::timed_mutex>();
@@ -171,7 +167,8 @@ private slots:
         const int socket = 9;  // held by process 7
         const ShownRows rows = std::make_shared<const std::vector<TcpRow>>(
             std::vector{Row(5, "10.0.0.5", 1, "10.0.0.7", 2, socket),
-                        Row(2, "10.0.0.5", 4, "10.0.0.8", 0, socket)});
+                        Row(2, "10.0.0.5", 4, "10.0.0.8", 0, socket),
+                        Row(5, "10.0.0.5", 5, "0.0.0.0", 0, socket)});
         std::optional<RowDetails> details(
             std::in_place,
             [=](const std::vector<TcpRow>& handed, std::stop_token) {
@@ -206,10 +203,11 @@ private slots:
         QTRY_COMPARE(known.size(), 1);
         const QString owner = "Process: x (PID 7)\nUser: alice";
         QCOMPARE(text(0), owner + "\nRemote host: looking up...");
-        QCOMPARE(text(1), owner);
+        QCOMPARE(text(1), owner);  // a listener, and a remote 0.0.0.0, name no remote host
+        QCOMPARE(text(2), owner);
         *nameMayCome = true;
         nameMayCome->notify_all();
-        QTRY_COMPARE(concerned, std::vector<bool>({true, false}));
+        QTRY_COMPARE(concerned, std::vector<bool>({true, false, false}));
         QCOMPARE(text(0), owner + "\nRemote host: peer.test");
 
         lookMayEnd->lock();

@@ -12,7 +12,8 @@
 #include <functional>
 #include <thread>
 
-#include "core/names/host_names.h"
+#include "core/names/host_lookup.h"
+#include "core/names/remote_host.h"
 #include "core/owners/socket_owner.h"
 #include "core/table/tcp_table.h"
 #include "tests/support/network_namespace.h"
@@ -109,9 +110,9 @@ private slots:
         SKIP_IF_REFUSED(refusal);
         const char* nscd = "nscd would answer from the machine's own hosts file";
         SKIP_IF_REFUSED(access("/run/nscd/socket", F_OK) != 0 ? "" : nscd);
-        const HostNames names(SystemHostLookup(), [](const Ipv4Address&) {});
+        const HostNames names(SystemHostLookup(), std::nullopt, HostNameLimits, {});
         const auto line = [&](const char* remote) {
-            return RemoteHostLine(names.answerFor(Row(5, "127.0.0.1", 40000, remote, 80)));
+            return RemoteHostLine(HostAnswerOf(names.answerFor(Address(remote))));
         };
         QTRY_COMPARE(QString::fromStdString(line("127.0.0.3") + '|' + line("127.0.0.4")),
                      "Remote host: peer.sockview.test|Remote host: no name");

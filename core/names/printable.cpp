@@ -18,8 +18,8 @@ bool IsFormatCharacter(char32_t point) {
 }
 
 bool ShowsAsQuestionMark(char32_t point) {
-    return point < 0x20 || (point >= 0x7F && point <= 0x9F) || point == 0x2028 ||
-           point == 0x2029 || IsFormatCharacter(point);
+    return point < 0x20 || (point >= 0x7F && point <= 0x9F) || point == 0x2028 || point == 0x2029 ||
+           IsFormatCharacter(point);
 }
 
 // The length of the valid UTF-8 sequence that starts `text` and its code point; 0 when the first
@@ -39,8 +39,8 @@ std::size_t Decode(std::string_view text, char32_t& point) {
         if ((next & 0xC0) != 0x80) return 0;
         point = point << 6 | (next & 0x3F);
     }
-    const bool valid = point >= Least[length] && point <= 0x10FFFF &&
-                       (point < 0xD800 || point > 0xDFFF);
+    const bool valid =
+        point >= Least[length] && point <= 0x10FFFF && (point < 0xD800 || point > 0xDFFF);
     return valid ? length : 0;
 }
 

@@ -27,6 +27,16 @@ std::string AsciiName(const std::string& name) {
 
 }  // namespace
 
+bool HasRemoteHost(const TcpRow& row) {
+    return row.state != TcpState::Listen && row.remoteAddress != Ipv4Address{};
+}
+
+HostAnswer HostAnswerOf(const std::optional<std::optional<std::string>>& known) {
+    if (!known) return {HostAnswer::Kind::LookingUp, {}};
+    if (!*known) return {HostAnswer::Kind::NoName, {}};
+    return {HostAnswer::Kind::Named, **known};
+}
+
 std::string RemoteHostLine(const HostAnswer& answer) {
     switch (answer.kind) {
         case HostAnswer::Kind::NoRemoteHost: return "";

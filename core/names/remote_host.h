@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "core/table/tcp_row.h"
 
 // What a row's tooltip can tell of the host at the connection's remote end.
 struct HostAnswer {
@@ -13,6 +16,13 @@ struct HostAnswer {
     Kind kind = Kind::LookingUp;
     std::string name;
 };
+
+// Whether a row has a host at its remote end to name: not a listener, nor a remote address of
+// 0.0.0.0.
+bool HasRemoteHost(const TcpRow& row);
+
+// The answer of a lookup: nothing while it runs, else the name, if the resolver has one.
+HostAnswer HostAnswerOf(const std::optional<std::optional<std::string>>& known);
 
 // The tooltip line, "Remote host: NAME", "Remote host: looking up..." or "Remote host: no name";
 // empty for NoRemoteHost. A reverse record is anybody's to write, so the name is shown in ASCII:

@@ -7,16 +7,16 @@
 RowDetails::RowDetails(OwnerLookup ownerLookup, HostLookup hostLookup, QObject* parent)
     : QObject(parent),
       ownerLookup_(std::move(ownerLookup)),
-      hostNames_(std::move(hostLookup), [this](const Ipv4Address& address) {
-          QMetaObject::invokeMethod(
-              this,
-              [this, address] {
-                  emit answered([address](const TcpRow& row) {
-                      return row.remoteAddress == address;
-                  });
-              },
-              Qt::QueuedConnection);
-      }) {}
+      hostNames_(
+          std::move(hostLookup), std::nullopt, HostNameLimits, [this](const Ipv4Address& address) {
+              QMetaObject::invokeMethod(
+                  this,
+                  [this, address] {
+                      emit answered(
+                          [address](const TcpRow& row) { return row.remoteAddress == address; });
+                  },
+                  Qt::QueuedConnection);
+          }) {}
 
 // A look that fails, or cannot start, answers for every row with why. A look that a newer one
 // replaced is dropped.
@@ -50,7 +50,12 @@ void RowDetails::takeOwners(std::shared_ptr<const OwnerIndex> owners) {
     emit ownersKnown();
 }
 
+HostAnswer RowDetails::remoteHost(const TcpRow& row) const {
+    if (!HasRemoteHost(row)) return {HostAnswer::Kind::NoRemoteHost, {}};
+    return HostAnswerOf(hostNames_.answerFor(row.remoteAddress));
+}
+
 std::string RowDetails::describe(const TcpRow& row, bool isNew) const {
-    const std::string host = RemoteHostLine(hostNames_.answerFor(row));
+    const std::string host = RemoteHostLine(remoteHost(row));
     return OwnerText(owners_.get(), row, isNew) + (host.empty() ? "" : "\n") + host;
 }

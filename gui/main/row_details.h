@@ -7,7 +7,8 @@
 #include <string>
 
 #include "core/list/refresh.h"
-#include "core/names/host_names.h"
+#include "core/names/host_lookup.h"
+#include "core/names/remote_host.h"
 #include "core/owners/socket_owner.h"
 #include "kit/background_work.h"
 
@@ -41,6 +42,7 @@ signals:
 
 private:
     void takeOwners(std::shared_ptr<const OwnerIndex> owners);
+    HostAnswer remoteHost(const TcpRow& row) const;
 
     OwnerLookup ownerLookup_;
     std::shared_ptr<const OwnerIndex> owners_;  // null while the look runs
