@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/display.h"
+#include "app/process_end.h"
 #include "app/running_mark.h"
 #include "core/table/tcp_table.h"
 #include "gui/main/frmMain.h"
@@ -64,5 +65,5 @@ int main(int argc, char* argv[]) {
     // A table read, an owner look or a host name lookup may still run beside the window: nobody
     // waits for it, nor tears down what it may still use.
     std::fflush(nullptr);
-    std::_Exit(status);
+    EndProcess(status);
 }

@@ -364,7 +364,7 @@ private slots:
     }
 
     // The address asked last is looked up first; answers are kept for a few addresses at most,
-    // the oldest going first, and for a while.
+    // the oldest going first, and for a while; a lookup that throws answers as none.
     void lookupsOnDemandNewestFirstAndKeptForAWhile() {
         const auto firstMayEnd = std::make_shared<std::timed_mutex>();
         const auto order = std::make_shared<std::vector<int>>();
@@ -374,6 +374,7 @@ private slots:
             order->push_back(address[3]);
             lock.unlock();
             if (address[3] == 1) Pass(*firstMayEnd);
+            if (address[3] == 4) throw 0;
             return std::nullopt;
         };
         const auto answered = [](const HostNames& names, std::uint8_t host) {
@@ -391,6 +392,7 @@ private slots:
         QCOMPARE(*order, std::vector({1, 3, 2}));
         answered(names, 4);
         QVERIFY(!answered(names, 1));
+        QTRY_VERIFY(answered(names, 4));  // its lookup threw
         const HostNames briefly(lookup, std::nullopt,
                                 {1, 0, std::chrono::seconds(20), std::chrono::milliseconds(100), 3},
                                 {});

@@ -54,6 +54,7 @@ Window* Opened(QAbstractButton* button) {
 // What the main window reads, shared with its reads, which may outlive a test.
 struct TableStub {
     TcpTable table;
+    std::atomic<bool> throws = false;  // something other than an exception
     std::atomic<int> reads = 0;
     std::timed_mutex gate;
 };
@@ -67,9 +68,13 @@ class TestGui : public QObject {
     std::optional<frmMain> main;
 
     void showMain(OwnerLookup lookup) {
-        main.emplace([stub = stub] { return Pass(stub->gate), ++stub->reads, stub->table; },
-                     std::move(lookup),
-                     [](const Ipv4Address&) { return std::optional<std::string>(); });
+        main.emplace(
+            [stub = stub] {
+                Pass(stub->gate);
+                if (++stub->reads, stub->throws) throw 0;
+                return stub->table;
+            },
+            std::move(lookup), [](const Ipv4Address&) { return std::optional<std::string>(); });
         main->show();
     }
     // Waits for the rows of the refresh under way.
@@ -118,15 +123,19 @@ private slots:
         QVERIFY(listRead());
         QCOMPARE(list->currentIndex(), main->connections().index(1, 2));
 
-        // A table that cannot be read empties the list, and the title says why.
+        // A table that cannot be read empties the list, and the title says why, whatever failed.
         stub->table = {{}, "netlink: Permission denied"};
         main->cmdRefresh->click();
         QVERIFY(listRead());
         QCOMPARE(main->connections().rowCount(), 0);
         QVERIFY(main->windowTitle().endsWith(
             " - the connection table could not be read: netlink: Permission denied"));
+        stub->throws = true;
+        main->cmdRefresh->click();
+        QVERIFY(listRead());
+        QVERIFY(main->windowTitle().endsWith("could not be read: unknown failure"));
         QVERIFY(desktop.messages.empty());
-        QCOMPARE(stub->reads, 4);
+        QCOMPARE(stub->reads, 5);
     }
 
     // The list alone, watched by the model checker from before its first row: a row's tooltip and

@@ -28,14 +28,13 @@ bool IsClosing(std::uint8_t state) {
 // dual-stack one.
 auto ListenerKey(const Listener& l) { return std::tuple(l.port, l.address, l.dualStack); }
 
-// An index whose every answer is unknown, for the reason `why`.
-std::shared_ptr<const OwnerIndex> FailedIndex(const char* why) {
+}  // namespace
+
+std::shared_ptr<const OwnerIndex> FailedIndex(const std::string& why) {
     ProcessTable table;
     table.failure = why;
     return std::make_shared<const OwnerIndex>(table, std::vector<TcpRow>{});
 }
-
-}  // namespace
 
 OwnerIndex::OwnerIndex(const ProcessTable& table, const std::vector<TcpRow>& rows)
     : noSocket_(table.noSocket), someUnreadable_(table.someUnreadable), failure_(table.failure) {

@@ -86,6 +86,9 @@ private:
     std::string failure_;
 };
 
+// An index whose every answer is unknown, for the reason `why`.
+std::shared_ptr<const OwnerIndex> FailedIndex(const std::string& why);
+
 // Runs a look; any exception it throws (no memory, no thread) gives an index whose every answer
 // is unknown, with the reason. Null when the look was stopped.
 std::shared_ptr<const OwnerIndex> IndexOrFailure(

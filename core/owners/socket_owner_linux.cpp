@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <optional>
 #include <string_view>
 #include <thread>
@@ -84,6 +85,7 @@ std::optional<std::string> ProgramName(int processDir) {
 struct Found {
     std::vector<ProcessTable::Process> processes;  // those with sockets
     bool refused = false;                          // some process's descriptors could not be read
+    std::exception_ptr failure;                    // what ended this part of the look early
 };
 
 enum class Listing { Gone, Refused, Read };
@@ -167,9 +169,14 @@ std::optional<ProcessTable> ScanProcesses(const std::stop_token& stop) {
     }
     std::vector<Found> parts(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
     std::atomic<std::size_t> next = 0;
+    // A helper's failure (no memory) fails the look, on the caller's thread.
     const auto scan = [&](Found& part) {
-        for (std::size_t i; !stop.stop_requested() && (i = next++) < pids.size();)
-            AddProcess(proc.fd(), pids[i], part, stop);
+        try {
+            for (std::size_t i; !stop.stop_requested() && (i = next++) < pids.size();)
+                AddProcess(proc.fd(), pids[i], part, stop);
+        } catch (...) {
+            part.failure = std::current_exception();
+        }
     };
     {
         // The helpers run at the caller's priority, which they inherit.
@@ -180,6 +187,7 @@ std::optional<ProcessTable> ScanProcesses(const std::stop_token& stop) {
     }
     if (stop.stop_requested()) return {};
     for (Found& part : parts) {
+        if (part.failure) std::rethrow_exception(part.failure);
         std::ranges::move(part.processes, std::back_inserter(table.processes));
         table.someUnreadable |= part.refused;
     }

@@ -10,7 +10,6 @@
 #include <QLocale>
 #include <QScrollBar>
 #include <QToolTip>
-#include <system_error>
 
 #include "core/list/refresh.h"
 #include "gui/main/connection_list.h"
@@ -119,22 +118,21 @@ void frmMain::cmdRefresh_Click() {
     placeBeforeRefresh_ = currentPlace();
     model_.clear();
     details_.forget();
-    try {
-        refreshes_.start(
-            [read = tableSource_, previous = std::move(previous_), filters = filters_]() mutable {
-                TcpTable table;
-                try {
-                    table = read();
-                } catch (const std::exception& error) {
-                    table.failure = error.what();
-                }
-                return Refresh(std::move(table), std::move(previous), filters);
-            },
-            [this](RefreshResult result) { showRefresh(std::move(result)); });
-    } catch (const std::system_error& error) {
+    refreshes_.start(
+        [read = tableSource_, previous = std::move(previous_), filters = filters_]() mutable {
+            TcpTable table;
+            try {
+                table = read();
+            } catch (const std::exception& error) {
+                table.failure = error.what();
+            }
+            return Refresh(std::move(table), std::move(previous), filters);
+        },
+        [this](RefreshResult result) { showRefresh(std::move(result)); },
         // The previous snapshot went with the task: nothing reads as new at the next refresh.
-        showRefresh(Refresh({{}, error.what()}, {}, filters_));
-    }
+        [this](const std::string& why) {
+            showRefresh(Refresh({{}, why}, {}, filters_));
+        });
 }
 
 void frmMain::showRefresh(RefreshResult result) {

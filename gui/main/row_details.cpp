@@ -1,7 +1,5 @@
 #include "gui/main/row_details.h"
 
-#include <system_error>
-
 #include "kit/background_priority.h"
 
 RowDetails::RowDetails(OwnerLookup ownerLookup, HostLookup hostLookup, QObject* parent)
@@ -23,20 +21,17 @@ RowDetails::RowDetails(OwnerLookup ownerLookup, HostLookup hostLookup, QObject* 
 void RowDetails::lookAt(ShownRows rows) {
     forget();
     const std::stop_token stop = currentLook_.get_token();
-    try {
-        looks_.start(
-            [lookup = ownerLookup_, rows = std::move(rows), stop] {
-                RunBelowTheWindow();
-                return IndexOrFailure([&] { return lookup(*rows, stop); });
-            },
-            [this, stop](std::shared_ptr<const OwnerIndex> owners) {
-                if (!stop.stop_requested()) takeOwners(std::move(owners));
-            });
-    } catch (const std::system_error& error) {
-        ProcessTable failed;
-        failed.failure = error.what();
-        takeOwners(std::make_shared<const OwnerIndex>(failed, std::vector<TcpRow>{}));
-    }
+    looks_.start(
+        [lookup = ownerLookup_, rows = std::move(rows), stop] {
+            RunBelowTheWindow();
+            return IndexOrFailure([&] { return lookup(*rows, stop); });
+        },
+        [this, stop](std::shared_ptr<const OwnerIndex> owners) {
+            if (!stop.stop_requested()) takeOwners(std::move(owners));
+        },
+        [this, stop](const std::string& why) {
+            if (!stop.stop_requested()) takeOwners(FailedIndex(why));
+        });
 }
 
 void RowDetails::forget() {
