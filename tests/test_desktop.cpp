@@ -28,7 +28,7 @@ private slots:
                              [](const auto&, std::stop_token) { return nullptr; },
                              SystemHostLookup()),
                  new frmFilter(filters, addWindow), new frmAddNew(filters),
-                 new frmCopy([] { return std::make_shared<const std::vector<TcpRow>>(); }),
+                 new frmCopy([](auto take) { take(std::make_shared<std::vector<TcpRow>>()); }),
                  new frmAbout, new frmAboutProgrammer})
             windows.emplace_back(window);
     }

@@ -282,19 +282,24 @@ private slots:
         QVERIFY(add && add->cboKind->currentIndex() == 0);
     }
 
-    // Each "&Copy Now" copies the list as it is then. Another program can take the clipboard
-    // back at once, as an X11 owner can.
+    // Each "&Copy Now" copies the list as it is then; while the table is read, it copies the
+    // rows of the read once they are in, and the clipboard keeps its text until then. Another
+    // program can take the clipboard back at once, as an X11 owner can.
     void copyWindow() {
         Press(main->cmdCopy);
         QTRY_VERIFY(qobject_cast<frmCopy*>(QApplication::activeWindow()));
         auto* copy = static_cast<frmCopy*>(QApplication::activeWindow());
+        QClipboard* clipboard = QApplication::clipboard();
+        clipboard->setText("the user's text");
         stub->table.rows = {Row(8, "10.0.0.6", 22, "10.0.0.20", 50123)};
+        stub->gate.lock();
         main->cmdRefresh->click();
-        QVERIFY(listRead());
         copy->chkColumns[3]->click();
         copy->cmdCopy->click();
-        QClipboard* clipboard = QApplication::clipboard();
-        QCOMPARE(clipboard->text(), "10.0.0.6\t10.0.0.20\t50123\t\r\n");
+        QCOMPARE(clipboard->text(), "the user's text");
+        QVERIFY(desktop.messages.empty());
+        stub->gate.unlock();
+        QTRY_COMPARE(clipboard->text(), "10.0.0.6\t10.0.0.20\t50123\t\r\n");
         for (const int column : {0, 2, 3}) copy->chkColumns[column]->click();
         copy->cmdCopy->click();
         std::vector<RecordingDesktop::Message> said = {

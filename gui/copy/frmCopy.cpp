@@ -5,8 +5,9 @@
 #include <QClipboard>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QPointer>
+#include <utility>
 
-#include "core/list/clipboard_text.h"
 #include "kit/design.h"
 #include "kit/desktop.h"
 #include "kit/fixed_window.h"
@@ -64,17 +65,26 @@ frmCopy::frmCopy(ListedRows listed, QWidget* parent) : QWidget(parent), listed_(
     connect(cmdClose, &QAbstractButton::clicked, this, &frmCopy::cmdClose_Click);
 }
 
+// A press while the table is read waits for its rows under a wait cursor; another press meanwhile
+// only changes the columns.
 void frmCopy::cmdCopy_Click() {
-    ChosenColumns chosen{};
-    for (std::size_t k = 0; k < chosen.size(); ++k) chosen[k] = chkColumns[k]->isChecked();
-
-    const std::optional<std::string> text = ClipboardText(chosen, *listed_());
-    if (!text) {
+    for (std::size_t k = 0; k < chosen_.size(); ++k) chosen_[k] = chkColumns[k]->isChecked();
+    if (!AnyColumnChosen(chosen_)) {
         TheDesktop().showMessage("You must choost at-least one item to be copied.", Caption,
                                  MessageIcon::Critical);
         return;
     }
-    if (!PutOnClipboard(QString::fromStdString(*text))) {
+    if (std::exchange(waitingForRows_, true)) return;
+    setCursor(Qt::WaitCursor);
+    listed_([window = QPointer(this)](const Rows& rows) {
+        if (window) window->copy(*rows);
+    });
+}
+
+void frmCopy::copy(const std::vector<TcpRow>& rows) {
+    waitingForRows_ = false;
+    unsetCursor();
+    if (!PutOnClipboard(QString::fromStdString(*ClipboardText(chosen_, rows)))) {
         TheDesktop().showMessage("The list could not be copied to the clipboard.", Caption,
                                  MessageIcon::Critical);
         return;

@@ -144,6 +144,11 @@ void frmMain::showRefresh(RefreshResult result) {
     lstConnections->unsetCursor();
     refreshing_ = false;
     emit refreshed();
+    // After this hand-over, as a copy may show a message and wait for it.
+    for (auto& take : std::exchange(waitingForRows_, {}))
+        QMetaObject::invokeMethod(
+            this, [take = std::move(take), rows = model_.rows()] { take(rows); },
+            Qt::QueuedConnection);
 }
 
 frmMain::ListPlace frmMain::currentPlace() const {
@@ -181,7 +186,15 @@ void frmMain::showDescriptionInTooltip() {
 void frmMain::cmdFilter_Click() { ShowModal(filterWindow_.get(filters_, addFilterWindow_), *this); }
 
 void frmMain::cmdCopy_Click() {
-    ShowModeless(copyWindow_.get([this] { return model_.rows(); }), *this);
+    ShowModeless(copyWindow_.get([this](auto take) { handListedRows(std::move(take)); }), *this);
+}
+
+// While the table is read the list is empty: a copy waits for the rows of the read.
+void frmMain::handListedRows(std::function<void(ShownRows)> take) {
+    if (refreshing_)
+        waitingForRows_.push_back(std::move(take));
+    else
+        take(model_.rows());
 }
 
 // The About Programmer window follows once the About window is left.

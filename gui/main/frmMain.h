@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <optional>
+#include <vector>
 
 #include "core/list/refresh.h"
 #include "core/table/tcp_table.h"
@@ -64,6 +66,7 @@ private:
     void showAboutProgrammer();
     void showDescriptionInTooltip();
     void showRefresh(RefreshResult result);
+    void handListedRows(std::function<void(ShownRows)> take);
 
     // Where the user was in the list: the current connection and the scroll position.
     struct ListPlace {
@@ -88,6 +91,7 @@ private:
     ListPlace placeBeforeRefresh_;
     BackgroundWork refreshes_;
     bool refreshing_ = false;
+    std::vector<std::function<void(ShownRows)>> waitingForRows_;
     bool exiting_ = false;
     // Close requests that Qt would drop while a modal window is up.
     CloseRequests closeRequests_{*this, [this] { Form_QueryUnload(); }};
