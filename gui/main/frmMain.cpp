@@ -17,6 +17,7 @@
 #include "kit/desktop.h"
 #include "kit/maker.h"
 #include "kit/resize_rule.h"
+#include "kit/session_end.h"
 #include "kit/window_placement.h"
 
 namespace {
@@ -96,7 +97,7 @@ frmMain::frmMain(TableSource tableSource, OwnerLookup ownerLookup, HostLookup ho
     connect(&model_, &ConnectionModel::descriptionsChanged, this,
             &frmMain::showDescriptionInTooltip);
     // The session's end asks as a close request does.
-    connect(qApp, &QGuiApplication::commitDataRequest, this, &frmMain::Form_QueryUnload);
+    WhenTheSessionEnds(*this, [this] { Form_QueryUnload(); });
 
     Form_Load();
 }

@@ -1,0 +1,141 @@
+// A session manager that speaks XSMP (libSM over libICE) to the programs that register with it,
+// as a desktop's does, driven by lines on its standard input:
+//   checkpoint  asks every client to save its data and state, as a desktop's "save session" does;
+//   shutdown    asks the same for the end of the session, then tells every client to die.
+// It prints the network ID that SESSION_MANAGER names, then "registered" for each client that
+// registers, "saved" once every client asked has saved, and "died" once it has told them to die.
+#include <X11/ICE/ICElib.h>
+#include <X11/SM/SMlib.h>
+#include <poll.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<SmsConn> clients;
+std::size_t saving = 0;  // clients asked to save that have not yet said they have
+bool shuttingDown = false;
+
+void Say(const char* line) {
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+Status Register(SmsConn client, SmPointer, char* previousId) {
+    std::free(previousId);
+    char* id = SmsGenerateClientID(client);
+    SmsRegisterClientReply(client, id);
+    std::free(id);
+    clients.push_back(client);
+    Say("registered");
+    return 1;
+}
+
+void SaveYourselfDone(SmsConn, SmPointer, Bool) {
+    if (saving == 0 || --saving > 0) return;
+    Say("saved");
+    if (!shuttingDown) return;
+    for (SmsConn client : clients) SmsDie(client);
+    Say("died");
+}
+
+void Closed(SmsConn client, SmPointer, int count, char** reasons) {
+    SmFreeReasons(count, reasons);
+    std::erase(clients, client);
+    SmsCleanUp(client);
+}
+
+void SetProperties(SmsConn, SmPointer, int count, SmProp** properties) {
+    for (int i = 0; i < count; ++i) SmFreeProperty(properties[i]);
+    std::free(properties);
+}
+
+void DeleteProperties(SmsConn, SmPointer, int count, char** names) {
+    for (int i = 0; i < count; ++i) std::free(names[i]);
+    std::free(names);
+}
+
+void AskToSave(bool shutdown) {
+    shuttingDown = shutdown;
+    saving = clients.size();
+    for (SmsConn client : clients)
+        SmsSaveYourself(client, SmSaveBoth, shutdown, SmInteractStyleNone, False);
+}
+
+Status NewClient(SmsConn, SmPointer, unsigned long* mask, SmsCallbacks* callbacks, char**) {
+    std::memset(callbacks, 0, sizeof *callbacks);
+    callbacks->register_client.callback = Register;
+    callbacks->interact_request.callback = [](SmsConn client, SmPointer, int) {
+        SmsInteract(client);
+    };
+    callbacks->interact_done.callback = [](SmsConn, SmPointer, Bool) {};
+    callbacks->save_yourself_request.callback = [](SmsConn, SmPointer, int, Bool, int, Bool, Bool) {
+    };
+    callbacks->save_yourself_phase2_request.callback = [](SmsConn client, SmPointer) {
+        SmsSaveYourselfPhase2(client);
+    };
+    callbacks->save_yourself_done.callback = SaveYourselfDone;
+    callbacks->close_connection.callback = Closed;
+    callbacks->set_properties.callback = SetProperties;
+    callbacks->delete_properties.callback = DeleteProperties;
+    callbacks->get_properties.callback = [](SmsConn client, SmPointer) {
+        SmsReturnProperties(client, 0, nullptr);
+    };
+    *mask = (1L << 10) - 1;  // every callback above
+    return 1;
+}
+
+// Any client of this machine may connect: the test runs in a network namespace of its own.
+Bool AnyHost(char*) { return True; }
+
+}  // namespace
+
+int main() {
+    char error[256] = {};
+    int count = 0;
+    IceListenObj* listeners = nullptr;
+    if (!SmsInitialize("sockview-test", "1.0", NewClient, nullptr, AnyHost, sizeof error, error) ||
+        !IceListenForConnections(&count, &listeners, sizeof error, error)) {
+        std::fprintf(stderr, "session_manager: %s\n", error);
+        return 1;
+    }
+    for (int i = 0; i < count; ++i) IceSetHostBasedAuthProc(listeners[i], AnyHost);
+    IceSetIOErrorHandler([](IceConn) {});  // a client that goes is no reason to end
+    char* id = IceComposeNetworkIdList(count, listeners);
+    Say(id);
+    std::free(id);
+
+    std::vector<IceConn> connections;
+    for (;;) {
+        std::vector<pollfd> ready{{0, POLLIN, 0}};
+        for (int i = 0; i < count; ++i)
+            ready.push_back({IceGetListenConnectionNumber(listeners[i]), POLLIN, 0});
+        for (IceConn connection : connections)
+            ready.push_back({IceConnectionNumber(connection), POLLIN, 0});
+        if (poll(ready.data(), ready.size(), -1) < 0) continue;
+        if (ready[0].revents != 0) {
+            std::string command;
+            if (!std::getline(std::cin, command)) return 0;
+            if (command == "checkpoint" || command == "shutdown") AskToSave(command == "shutdown");
+        }
+        for (int i = 0; i < count; ++i) {
+            IceAcceptStatus status;
+            if (ready[1 + i].revents == 0) continue;
+            if (IceConn connection = IceAcceptConnection(listeners[i], &status))
+                connections.push_back(connection);
+        }
+        for (std::size_t i = 0; i < connections.size(); ++i) {
+            if (ready[1 + count + i].revents == 0) continue;
+            if (IceProcessMessages(connections[i], nullptr, nullptr) == IceProcessMessagesIOError) {
+                IceCloseConnection(connections[i]);
+                connections[i] = nullptr;
+            }
+        }
+        std::erase(connections, nullptr);
+    }
+}
