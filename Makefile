@@ -105,9 +105,9 @@ test-sanitize: setup
 # stops with an error and leaves the input that caused it in $(FUZZ_BUILD).
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := netlink_reply proc_net_tcp input_checks
+FUZZ_TARGETS := netlink_reply proc_net_tcp input_checks names
 fuzz: setup
-	$(call install_missing,clang libclang-rt-dev)
+	$(call install_missing,clang libclang-rt-dev libunistring-dev)
 	@[ -f $(FUZZ_BUILD)/build.ninja ] || CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja \
 	  -DSOCKVIEW_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(FUZZ_BUILD)
