@@ -183,7 +183,8 @@ private slots:
 
     // The three readers in an empty namespace, with a listener, and a listener on [::] with an
     // IPv4 client: the kernel lists the server's end of that connection only among the IPv6
-    // sockets, with both addresses mapped. The [::] listener itself does not show.
+    // sockets, with both addresses mapped. The [::] listener itself does not show. A forged
+    // answer from another process is passed over.
     void kernelTableMatchesSs() {
         SKIP_IF_REFUSED(EnterPrivateNetworkNamespace());
         const int sockets[] = {Listen("127.0.0.2", 8080), Listen("::", 8443),
@@ -192,7 +193,22 @@ private slots:
         QCOMPARE(witness.size(), 3);
         for (const auto source : {ReadNetlinkTcpTable, ReadProcTcpTable, GetTcpTable})
             QCOMPARE(TableTexts(source()), witness);
+        // Another process can send the socket a whole answer of its own, with the dump's
+        // sequence number and port id: only the kernel's is read.
+        NetlinkSocket netlink;
+        QByteArray forged = LoadDump("inet_diag_tcp4.bin").second;
+        int left = forged.size();
+        for (auto* header = reinterpret_cast<nlmsghdr*>(forged.data()); NLMSG_OK(header, left);
+             header = NLMSG_NEXT(header, left))
+            header->nlmsg_seq = 1, header->nlmsg_pid = netlink.portId();
+        const int forger = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+        const sockaddr_nl to{AF_NETLINK, 0, netlink.portId(), 0};
+        QCOMPARE(sendto(forger, forged.data(), forged.size(), 0,
+                        reinterpret_cast<const sockaddr*>(&to), sizeof to),
+                 forged.size());
+        QCOMPARE(TableTexts(DumpTcpTable(netlink)), witness);
         for (const int socket : sockets) close(socket);
+        close(forger);
     }
 
     // An entry that could never match a connection is refused; one that is accepted hides the

@@ -27,6 +27,9 @@ public:
     // of a socket pair whose other end plays the kernel.
     NetlinkSocket(int descriptor, std::uint32_t portId);
 
+    // The port id that the kernel's answers to this socket carry.
+    std::uint32_t portId() const { return portId_; }
+
     // How long a dump waits for the next part of its answer before it fails: the kernel builds
     // each part as the one before is taken, so silence means the end was lost.
     void setReplyTimeout(std::chrono::milliseconds timeout);
