@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCursor>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -331,9 +332,23 @@ private slots:
         QCOMPARE(desktop.openedPages, std::vector<std::string>{std::string(MakerWebPage)});
     }
 
-    // A row's tooltip is in the list's face, its text dark on its background, 4.5:1 at least.
+    // A row's tooltip is in the list's face, its text dark on its background, 4.5:1 at least;
+    // shown while the owners are looked up, it tells them once they are in.
     void tooltip() {
-        QToolTip::showText(main->mapToGlobal(QPoint()), "Process: x", main->lstConnections);
+        const auto lookMayEnd = std::make_shared<std::timed_mutex>();
+        std::unique_lock holdLook(*lookMayEnd);
+        stub->table.rows = {Row(5, "10.0.0.5", 1, "10.0.0.7", 2, 9)};
+        showMain([=](const std::vector<TcpRow>& rows, std::stop_token) {
+            Pass(*lookMayEnd);
+            return std::make_shared<const OwnerIndex>(ProcessTable{{{7, 0, "x", "", {9}}}}, rows);
+        });
+        QVERIFY(listRead());
+        QWidget* rows = main->lstConnections->viewport();
+        const QRect row = main->lstConnections->visualRect(main->connections().index(0, 0));
+        QCursor::setPos(rows->mapToGlobal(row.center()));  // Qt shows the row's tooltip
+        QTRY_VERIFY(QToolTip::text().startsWith("Process: looking up..."));
+        holdLook.unlock();
+        QTRY_VERIFY(QToolTip::text().startsWith("Process: x (PID 7)"));
         const QWidgetList windows = QApplication::topLevelWidgets();
         QWidget* tip = *std::ranges::find(windows, QString("qtooltip_label"), &QObject::objectName);
         QCOMPARE(QFontInfo(tip->font()).family(), QFontInfo(main->lstConnections->font()).family());
