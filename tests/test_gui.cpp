@@ -185,7 +185,7 @@ private slots:
                 if (&handed != rows.get()) throw std::runtime_error("<b>x</b>");
                 Pass(*lookMayEnd);
                 return std::make_shared<const OwnerIndex>(
-                    ProcessTable{{{7, 0, "x", "alice", {socket}}}}, handed);
+                    ProcessTable{{{7, 0, "x", "alice", {socket}, "/bin/x"}}}, handed);
             },
             [=](const Ipv4Address&) -> std::optional<std::string> {
                 nameMayCome->wait(false);
@@ -211,7 +211,7 @@ private slots:
                  "New since the last refresh\nProcess: looking up...\nRemote host: looking up...");
         lookMayEnd->unlock();
         QTRY_COMPARE(known.size(), 1);
-        const QString owner = "Process: x (PID 7)\nUser: alice";
+        const QString owner = "Process: x (PID 7)\nProgram: /bin/x\nUser: alice";
         QCOMPARE(text(0), owner + "\nRemote host: looking up...");
         QCOMPARE(text(1), owner);  // a listener, and a remote 0.0.0.0, name no remote host
         QCOMPARE(text(2), owner);

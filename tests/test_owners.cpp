@@ -87,16 +87,18 @@ private slots:
         for (const TcpRow& row : table.rows)
             texts << QString::number(row.localAddress[3]) + ' ' +
                          QString::fromStdString(OwnerText(index.get(), row, false));
-        const QString holder = "Process: %1 (PID %2)";
+        // Every holder is this program, forked.
+        const QString holder = "Process: %1 (PID %2)",
+                      program = "\nProgram: " + QCoreApplication::applicationFilePath();
         const auto [low, high] = std::minmax(forker, forked);
-        QCOMPARE(
-            texts,
-            QStringList({
-                "4 " + holder.arg(low == forker ? "holder-a" : "holder-b").arg(low) + "\n" +
-                    holder.arg(low == forker ? "holder-b" : "holder-a").arg(high) + "\nUser: root",
-                "5 " + holder.arg("switched").arg(switched) + "\nUser: nobody",
-                "8 " + holder.arg("thread-held").arg(threadHeld) + "\nUser: root",
-            }));
+        QCOMPARE(texts,
+                 QStringList({
+                     "4 " + holder.arg(low == forker ? "holder-a" : "holder-b").arg(low) + "\n" +
+                         holder.arg(low == forker ? "holder-b" : "holder-a").arg(high) + program +
+                         "\nUser: root",
+                     "5 " + holder.arg("switched").arg(switched) + program + "\nUser: nobody",
+                     "8 " + holder.arg("thread-held").arg(threadHeld) + program + "\nUser: root",
+                 }));
     }
 
     // The system's resolver names a remote host from a hosts file of the test's own, and has no

@@ -68,7 +68,7 @@ OwnerIndex::OwnerIndex(const ProcessTable& table, const std::vector<TcpRow>& row
             static_cast<std::uint32_t>(std::ranges::find(users_, process->user) - users_.begin());
         if (user == users_.size()) users_.push_back(process->user);
         const auto index = static_cast<std::uint32_t>(processes_.size());
-        processes_.push_back({process->pid, user, process->name});
+        processes_.push_back({process->pid, user, process->name, process->path});
         for (const std::uint32_t socket : process->sockets)
             if (isWanted(socket)) holders_.emplace_back(socket, index);
     }
@@ -132,7 +132,7 @@ OwnerFacts OwnerIndex::facts(Kind kind, std::vector<std::uint32_t> processes) co
     OwnerFacts facts{kind, {}, {}, {}};
     for (const std::uint32_t index : processes) {
         const Process& process = processes_[index];
-        facts.holders.push_back({process.pid, process.name});
+        facts.holders.push_back({process.pid, process.name, process.path});
         const std::string& user = users_[process.user];
         if (!user.empty() && std::ranges::find(facts.users, user) == facts.users.end())
             facts.users.push_back(user);

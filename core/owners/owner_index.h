@@ -25,6 +25,7 @@ struct OwnerFacts {
     struct Holder {
         std::uint32_t pid = 0;
         std::string name;
+        std::string path;  // of its executable; empty when it cannot be read
     };
     Kind kind = Kind::Unknown;
     std::vector<Holder> holders;     // lowest pid first
@@ -50,6 +51,7 @@ struct ProcessTable {
         std::string name;
         std::string user;                    // the effective user's name
         std::vector<std::uint32_t> sockets;  // in its descriptor tables, in any order
+        std::string path;                    // of its executable; empty when it cannot be read
     };
     std::vector<Process> processes;  // those that hold sockets
     bool someUnreadable = false;     // some processes' sockets could not be read
@@ -71,6 +73,7 @@ private:
         std::uint32_t pid;
         std::uint32_t user;  // in users_
         std::string name;
+        std::string path;
     };
     void addHolders(std::uint32_t socket, std::vector<std::uint32_t>& processes) const;
     std::vector<std::uint32_t> listenersOf(const TcpRow& row) const;

@@ -1,6 +1,9 @@
 #include "core/owners/socket_owner.h"
 
 #include <algorithm>
+#include <span>
+#include <string_view>
+#include <vector>
 
 #include "core/names/printable.h"
 
@@ -8,6 +11,20 @@ namespace {
 
 // At most this many holders are named, one line each.
 constexpr std::size_t NamedHolders = 5;
+
+// The executables of the holders, each path once, in the holders' order; what the system keeps of
+// a program is its own record, where a process's name is anybody's to choose.
+std::string ProgramLines(std::span<const OwnerFacts::Holder> holders) {
+    std::vector<std::string_view> paths;
+    for (const OwnerFacts::Holder& holder : holders)
+        if (!holder.path.empty() && std::ranges::find(paths, holder.path) == paths.end())
+            paths.push_back(holder.path);
+    if (holders.empty()) return {};
+    if (paths.empty()) return "\nProgram: not visible without administrator rights";
+    std::string lines;
+    for (const std::string_view path : paths) lines += "\nProgram: " + Printable(path);
+    return lines;
+}
 
 std::string FactsText(const OwnerFacts& facts) {
     using Kind = OwnerFacts::Kind;
@@ -30,6 +47,7 @@ std::string FactsText(const OwnerFacts& facts) {
             }
             if (facts.holders.size() > named)
                 text += "\nand " + std::to_string(facts.holders.size() - named) + " more";
+            text += ProgramLines(std::span(facts.holders).first(named));
             break;
         }
     }

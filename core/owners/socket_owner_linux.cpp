@@ -81,6 +81,22 @@ std::optional<std::string> ProgramName(int processDir) {
     return std::string(name);
 }
 
+// The path of the executable as the kernel keeps it, " (deleted)" and all, from a process's or a
+// thread's "exe" link; empty when it cannot be read (another user's process, without the right
+// to look into it).
+std::string ProgramPath(int directory, const std::string& exe) {
+    std::string path(256, '\0');
+    for (;;) {
+        const ssize_t length = readlinkat(directory, exe.c_str(), path.data(), path.size());
+        if (length < 0) return {};
+        if (static_cast<std::size_t>(length) < path.size()) {
+            path.resize(static_cast<std::size_t>(length));
+            return path;
+        }
+        path.resize(path.size() * 2);  // it may have been cut
+    }
+}
+
 // What a look at some of the processes found.
 struct Found {
     std::vector<ProcessTable::Process> processes;  // those with sockets
@@ -118,7 +134,8 @@ bool ShareDescriptors(std::uint32_t a, std::uint32_t b) {
 
 // Adds the sockets of one process. When its main thread has exited, the process's own "fd"
 // is empty (or refused: it then belongs to root) while its other threads still hold their
-// descriptors, so those are read instead; threads that share one table are read once.
+// descriptors, so those are read instead; threads that share one table are read once. So is
+// its program, which the process's own "exe" no longer names.
 void AddProcess(int proc, std::uint32_t pid, Found& found, const std::stop_token& stop) {
     const std::string entry = std::to_string(pid);
     const FileDescriptor processDir(
@@ -130,9 +147,9 @@ void AddProcess(int proc, std::uint32_t pid, Found& found, const std::stop_token
     ProcessTable::Process process{pid, owner.st_uid, {}, {}, {}};
     bool empty = true;
     Listing listing = AddSockets(processDir.get(), "fd", process.sockets, &empty, stop);
+    std::vector<std::uint32_t> read;  // the threads whose descriptors were read instead
     if (listing != Listing::Gone && empty) {
         Directory tasks(openat(processDir.get(), "task", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        std::vector<std::uint32_t> read;
         while (const char* name = tasks.isOpen() ? tasks.Next() : nullptr) {
             const auto tid = Decimal32(name);
             if (!tid || *tid == pid ||
@@ -149,6 +166,8 @@ void AddProcess(int proc, std::uint32_t pid, Found& found, const std::stop_token
     if (!process.sockets.empty() && ownerKnown) name = ProgramName(processDir.get());
     if (!name) return;  // no sockets, or ended meanwhile
     process.name = std::move(*name);
+    process.path = ProgramPath(processDir.get(),
+                               read.empty() ? "exe" : "task/" + std::to_string(read[0]) + "/exe");
     found.processes.push_back(std::move(process));
 }
 

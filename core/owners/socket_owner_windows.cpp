@@ -16,13 +16,13 @@
 
 namespace {
 
-// The program's file name, without its folder; empty when it cannot be read.
-std::string ProgramName(HANDLE process) {
+// The path of the program's executable; empty when it cannot be read.
+std::wstring ProgramPath(HANDLE process) {
     std::wstring path(32768, L'\0');
     DWORD length = static_cast<DWORD>(path.size());
     if (!QueryFullProcessImageNameW(process, 0, path.data(), &length)) return {};
     path.resize(length);
-    return Utf8(path.substr(path.find_last_of(L"\\/") + 1));
+    return path;
 }
 
 // The account the process runs as, from its token; empty when it cannot be read.
@@ -63,13 +63,16 @@ std::optional<ProcessTable> AskProcesses(const std::vector<TcpRow>& rows,
             table.someUnreadable |= GetLastError() == ERROR_ACCESS_DENIED;
             continue;
         }
-        std::string name = ProgramName(process);
+        const std::wstring path = ProgramPath(process);
         std::string user = UserName(process);
         CloseHandle(process);
-        if (name.empty())
+        if (path.empty()) {
             table.someUnreadable = true;
-        else
-            table.processes.push_back({pid, 0, std::move(name), std::move(user), {pid}});
+            continue;
+        }
+        // Its name is the program's file name, without the folder.
+        std::string name = Utf8(std::wstring_view(path).substr(path.find_last_of(L"\\/") + 1));
+        table.processes.push_back({pid, 0, std::move(name), std::move(user), {pid}, Utf8(path)});
     }
     return table;
 }
