@@ -58,7 +58,7 @@ int main(int argc, char* argv[]) {
 
         RealDesktop desktop;
         InstallDesktop(desktop);
-        frmMain window(&GetTcpTable, SystemOwnerLookup(), SystemHostLookup());
+        frmMain window(&GetTcpTable, RowDetails::SystemSources());
         window.show();
         status = app.exec();
     }  // the window goes, then the application, which hands copied text to the clipboard manager

@@ -92,8 +92,8 @@ double RefreshAndWaitForRows(frmMain& window) {
 // an empty table, so the list's own memory can be told apart from everything else.
 std::size_t ListBytesPerRow() {
     std::atomic<bool> empty = true;
-    frmMain window([&empty] { return empty ? TcpTable{} : GetTcpTable(); }, SystemOwnerLookup(),
-                   SystemHostLookup());
+    frmMain window([&empty] { return empty ? TcpTable{} : GetTcpTable(); },
+                   RowDetails::SystemSources());
     bool known = false;
     QObject::connect(&window.details(), &RowDetails::ownersKnown, [&known] { known = true; });
     window.show();
@@ -146,7 +146,7 @@ int main(int argc, char* argv[]) {
             snapshotTaken = Clock::now();
             return table;
         },
-        SystemOwnerLookup(), SystemHostLookup());
+        RowDetails::SystemSources());
     QObject::connect(&window.details(), &RowDetails::ownersKnown,
                      [&ownersKnown] { ownersKnown = Clock::now(); });
     window.show();

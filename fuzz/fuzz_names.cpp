@@ -1,13 +1,15 @@
-// Input: the bytes of a name that anybody can choose, as a process's name, its user's and a remote
-// host's, through the functions that make the tooltip's lines. Whatever they are, the lines are
-// valid UTF-8 with no control or format character, break only where the tooltip does, and the
-// host's line is no longer than its limit. libunistring's tables are the witness.
+// Input: the bytes of a name that anybody can choose, as a process's name, its program's path, its
+// user's, a remote host's and a service's, through the functions that make the tooltip's lines.
+// Whatever they are, the lines are valid UTF-8 with no control or format character, break only
+// where the tooltip does, and the host's line is no longer than its limit. libunistring's tables
+// are the witness.
 #include <unictype.h>
 #include <unistr.h>
 
 #include <string>
 
 #include "core/names/remote_host.h"
+#include "core/names/service_line.h"
 #include "core/owners/socket_owner.h"
 
 namespace {
@@ -40,11 +42,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string name(reinterpret_cast<const char*>(data), size);
 
     const TcpRow row{TcpState::Established, {10, 0, 0, 1}, {0, 80}, {10, 0, 0, 2}, {1, 1}, 7, 0};
-    const OwnerIndex owners(ProcessTable{{{42, 0, name, name, {7}}}}, {row});
+    const OwnerIndex owners(ProcessTable{{{42, 0, name, name, {7}, name}}}, {row});
     const std::string owner = OwnerText(&owners, row, false);
     CheckShown(owner);
-    // "Process: ..." and, for a user with a name, "User: ...".
-    if (Lines(owner) != (name.empty() ? 1 : 2)) __builtin_trap();
+    // "Process: ...", "Program: ..." and, for a user with a name, "User: ...".
+    if (Lines(owner) != (name.empty() ? 2 : 3)) __builtin_trap();
+
+    const std::string service = ServiceLine(std::optional(std::optional(name)), {443, false});
+    CheckShown(service);
+    if (Lines(service) != 1) __builtin_trap();
 
     const std::string host = RemoteHostLine({HostAnswer::Kind::Named, name});
     CheckShown(host);

@@ -20,8 +20,10 @@
 #include "core/list/input_checks.h"
 #include "core/list/refresh.h"
 #include "core/list/row_text.h"
+#include "core/list/traffic_text.h"
 #include "core/names/host_lookup.h"
 #include "core/names/remote_host.h"
+#include "core/names/service_line.h"
 #include "core/table/netlink_reply.h"
 #include "core/table/netlink_socket.h"
 #include "core/table/proc_net_tcp.h"
@@ -301,6 +303,61 @@ private slots:
                   .arg(result.hidden)
                   .arg(result.next ? result.next->shown->size() + result.next->hidden.size() : 0),
               "outcome");
+    }
+
+    // The lines that tell a row's service and traffic, and their sizes and times at each unit's
+    // boundary. The server's end is a listener's own port, or the local port this machine
+    // listens on, else the remote port.
+    void detailLines_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("expected");
+        const auto add = [](const char* name, const std::string& line, const char* expected) {
+            QTest::newRow(name) << QString::fromStdString(line) << QString(expected);
+        };
+        for (const auto& [bytes, text] :
+             std::initializer_list<std::pair<std::uint64_t, const char*>>{
+                 {0, "0 B"},
+                 {1023, "1023 B"},
+                 {1024, "1.0 KB"},
+                 {1536, "1.5 KB"},
+                 {1048575, "1.0 MB"},
+                 {1073741823, "1.0 GB"},
+                 {5ull << 40, "5120.0 GB"}})
+            add(text, SizeText(bytes), text);
+        for (const auto& [ms, text] :
+             std::initializer_list<std::pair<int, const char*>>{{999, "999 ms"},
+                                                                {1000, "1 s"},
+                                                                {59999, "59 s"},
+                                                                {60000, "1 min"},
+                                                                {3599999, "59 min"},
+                                                                {3600000, "1 h"},
+                                                                {90000000, "25 h"}})
+            add(text, DurationText(std::chrono::milliseconds(ms)), text);
+        const std::vector listening = {PortField(22), PortField(8443)};
+        const auto service = [&](const TcpRow& row) {
+            const ServerPort end = ServerPortOf(row, listening);
+            return ServiceLine(
+                std::optional(end.port == 5 ? std::nullopt : std::optional<std::string>("s\u202e")),
+                end);
+        };
+        add("a listener's", service(Row(2, "0.0.0.0", 22, "0.0.0.0", 0)),
+            "Service: s? (local port 22)");
+        add("to a port this machine listens on", service(Row(5, "10.0.0.5", 8443, "10.0.0.9", 5)),
+            "Service: s? (local port 8443)");
+        add("outgoing", service(Row(5, "10.0.0.5", 5, "10.0.0.9", 443)),
+            "Service: s? (remote port 443)");
+        add("no name", service(Row(5, "10.0.0.5", 6, "10.0.0.9", 5)), "");
+        const TcpRow established = Row(5, "10.0.0.5", 6, "10.0.0.9", 5);
+        add("Windows' figures",
+            TrafficLine(established, SocketNow{SocketNow::Kind::Seen, Traffic{10, 0, {}, {}}, {}}),
+            "Traffic now: 10 B sent, 0 B received");
+        add("gone", TrafficLine(established, SocketNow{}), "");
+        add("a listener's traffic", TrafficLine(Row(2, "0.0.0.0", 22, "0.0.0.0", 0), std::nullopt),
+            "");
+    }
+    void detailLines() {
+        QFETCH(QString, line);
+        QTEST(line, "expected");
     }
 
     // Each chosen column's cell and a TAB, then CR LF, for every row; a listener's remote port

@@ -24,9 +24,7 @@ class TestDesktop : public QObject {
 private slots:
     void initTestCase() {
         for (QWidget* window : std::initializer_list<QWidget*>{
-                 new frmMain([] { return TcpTable{}; },
-                             [](const auto&, std::stop_token) { return nullptr; },
-                             SystemHostLookup()),
+                 new frmMain([] { return TcpTable{}; }, RowDetails::SystemSources()),
                  new frmFilter(filters, addWindow), new frmAddNew(filters),
                  new frmCopy([](auto take) { take(std::make_shared<std::vector<TcpRow>>()); }),
                  new frmAbout, new frmAboutProgrammer})

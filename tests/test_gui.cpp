@@ -75,7 +75,10 @@ class TestGui : public QObject {
                 if (++stub->reads, stub->throws) throw 0;
                 return stub->table;
             },
-            std::move(lookup), [](const Ipv4Address&) { return std::optional<std::string>(); });
+            RowDetails::Sources{std::move(lookup),
+                                [](const Ipv4Address&) { return std::optional<std::string>(); },
+                                [](std::uint16_t) { return std::optional<std::string>(); },
+                                [](const TcpRow&) { return SocketNow{}; }});
         main->show();
     }
     // Waits for the rows of the refresh under way.
@@ -169,8 +172,9 @@ private slots:
 
     // What a row tells while the look at the owners runs and once it is in; the look is handed
     // the very rows shown, one that fails says why, and one that a newer look replaced is
-    // dropped. The remote host's name follows for the rows to that host, and no other. A
-    // look that ends after its details are gone hands nothing to them.
+    // dropped. The remote host's name, the service and the traffic or queue follow as they come;
+    // a listener and a remote 0.0.0.0 have no remote host. A look that ends after its details are
+    // gone hands nothing to them.
     void rowDetails() {
         const auto lookMayEnd = std::make_shared<std::timed_mutex>();
         auto nameMayCome = std::make_shared<std::atomic<bool>>(false);
@@ -179,24 +183,31 @@ private slots:
             std::vector{Row(5, "10.0.0.5", 1, "10.0.0.7", 2, socket),
                         Row(2, "10.0.0.5", 4, "10.0.0.8", 0, socket),
                         Row(5, "10.0.0.5", 5, "0.0.0.0", 0, socket)});
+        const Traffic traffic{1536, 10, 2500ms, 1500us};
         std::optional<RowDetails> details(
             std::in_place,
-            [=](const std::vector<TcpRow>& handed, std::stop_token) {
-                if (&handed != rows.get()) throw std::runtime_error("<b>x</b>");
-                Pass(*lookMayEnd);
-                return std::make_shared<const OwnerIndex>(
-                    ProcessTable{{{7, 0, "x", "alice", {socket}, "/bin/x"}}}, handed);
-            },
-            [=](const Ipv4Address&) -> std::optional<std::string> {
-                nameMayCome->wait(false);
-                return "peer.test";
-            });
+            RowDetails::Sources{
+                [=](const std::vector<TcpRow>& handed, std::stop_token) {
+                    if (&handed != rows.get()) throw std::runtime_error("<b>x</b>");
+                    Pass(*lookMayEnd);
+                    return std::make_shared<const OwnerIndex>(
+                        ProcessTable{{{7, 0, "x", "alice", {socket}, "/bin/x"}}}, handed);
+                },
+                [=](const Ipv4Address&) -> std::optional<std::string> {
+                    nameMayCome->wait(false);
+                    return "peer.test";
+                },
+                [](std::uint16_t port) -> std::optional<std::string> {
+                    if (port == 0) return std::nullopt;
+                    return port == 2 ? "two" : "four";
+                },
+                [=](const TcpRow& row) {
+                    if (row == (*rows)[0]) return SocketNow{SocketNow::Kind::Seen, traffic, {}};
+                    if (row == (*rows)[1])
+                        return SocketNow{SocketNow::Kind::Seen, {}, AcceptQueue{3, 128}};
+                    return SocketNow{SocketNow::Kind::Refused, {}, {}};
+                }});
         QSignalSpy known(&*details, &RowDetails::ownersKnown);
-        std::vector<bool> concerned;
-        connect(&*details, &RowDetails::answered, this,
-                [&](const RowDetails::RowsConcerned& rowsConcerned) {
-                    for (const TcpRow& row : *rows) concerned.push_back(rowsConcerned(row));
-                });
         const auto text = [&](int row, bool isNew = false) {
             return QString::fromStdString(details->describe((*rows)[row], isNew));
         };
@@ -206,31 +217,36 @@ private slots:
             QCoreApplication::processEvents();
         };
         lookMayEnd->lock();
-        details->lookAt(rows);
+        details->lookAt(rows, {PortField(4)});
         QCOMPARE(text(0, true),
-                 "New since the last refresh\nProcess: looking up...\nRemote host: looking up...");
+                 "New since the last refresh\nProcess: looking up...\nRemote host: looking up...\n"
+                 "Traffic now: looking up...");
         lookMayEnd->unlock();
         QTRY_COMPARE(known.size(), 1);
-        const QString owner = "Process: x (PID 7)\nProgram: /bin/x\nUser: alice";
-        QCOMPARE(text(0), owner + "\nRemote host: looking up...");
-        QCOMPARE(text(1), owner);  // a listener, and a remote 0.0.0.0, name no remote host
-        QCOMPARE(text(2), owner);
+        const QString owner = "Process: x (PID 7)\nProgram: /bin/x\nUser: alice",
+                      service =
+                          "\nService: two (remote port 2)\nTraffic now: 1.5 KB sent, 10 B "
+                          "received, last data 2 s ago, round trip 1.5 ms";
+        QTRY_COMPARE(text(0), owner + "\nRemote host: looking up..." + service);
+        QTRY_COMPARE(
+            text(1),
+            owner + "\nService: four (local port 4)\nWaiting to be accepted: 3 of at most 128");
+        QTRY_COMPARE(text(2), owner + "\nTraffic now: not visible without administrator rights");
         *nameMayCome = true;
         nameMayCome->notify_all();
-        QTRY_COMPARE(concerned, std::vector<bool>({true, false, false}));
-        QCOMPARE(text(0), owner + "\nRemote host: peer.test");
+        QTRY_COMPARE(text(0), owner + "\nRemote host: peer.test" + service);
 
         lookMayEnd->lock();
-        details->lookAt(rows);
-        details->lookAt(std::make_shared<const std::vector<TcpRow>>(*rows));
+        details->lookAt(rows, {});
+        details->lookAt(std::make_shared<const std::vector<TcpRow>>(*rows), {});
         QTRY_COMPARE(known.size(), 2);
         lookMayEnd->unlock();
         looksEnded();
         QCOMPARE(known.size(), 2);
-        QCOMPARE(text(0), "Process: unknown (<b>x</b>)\nRemote host: peer.test");
+        QVERIFY(text(0).startsWith("Process: unknown (<b>x</b>)\nRemote host: peer.test"));
 
         lookMayEnd->lock();
-        details->lookAt(rows);
+        details->lookAt(rows, {});
         details.reset();
         lookMayEnd->unlock();
         QTRY_COMPARE(lookMayEnd.use_count(), 1);

@@ -12,9 +12,15 @@
 #include <functional>
 #include <thread>
 
+#include "core/list/filters.h"
+#include "core/list/refresh.h"
+#include "core/list/traffic_text.h"
 #include "core/names/host_lookup.h"
 #include "core/names/remote_host.h"
+#include "core/names/service_line.h"
+#include "core/names/service_lookup.h"
 #include "core/owners/socket_owner.h"
+#include "core/table/socket_now.h"
 #include "core/table/tcp_table.h"
 #include "tests/support/network_namespace.h"
 #include "tests/support/rows.h"
@@ -99,6 +105,48 @@ private slots:
                      "5 " + holder.arg("switched").arg(switched) + program + "\nUser: nobody",
                      "8 " + holder.arg("thread-held").arg(threadHeld) + program + "\nUser: root",
                  }));
+    }
+
+    // Of real sockets, from the system's services database and the kernel at the moment asked: a
+    // connection to port 443 over which a known number of bytes went, each end's service and
+    // figures, and a listener on port 22 with connections it has not accepted.
+    void servicesTrafficAndQueues() {
+        SKIP_IF_REFUSED(EnterPrivateNetworkNamespace());
+        const std::string refusal =
+            EnterPrivateFiles({{"/etc/services", "ssh 22/tcp\nhttps 443/tcp\n"},
+                               {"/etc/nsswitch.conf", "services: files\n"}});
+        if (refusal.starts_with(InChroot)) QSKIP(InChroot);
+        SKIP_IF_REFUSED(refusal);
+        const int web = Listen("127.0.0.2", 443), ssh = Listen("127.0.0.3", 22),
+                  waiting[] = {ConnectFrom("127.0.0.4", "127.0.0.3", 22),
+                               ConnectFrom("127.0.0.4", "127.0.0.3", 22)},
+                  client = ConnectFrom("127.0.0.5", "127.0.0.2", 443),
+                  server = accept(web, nullptr, nullptr);
+        const std::string bytes(70001, 'x');
+        std::string read(bytes.size(), '\0');
+        QCOMPARE(send(client, bytes.data(), bytes.size(), 0), ssize_t(bytes.size()));
+        QCOMPARE(recv(server, read.data(), read.size(), MSG_WAITALL), ssize_t(bytes.size()));
+
+        const RefreshResult listed = Refresh(GetTcpTable(), std::nullopt, Filters{});
+        const auto text = [&](const char* local, std::uint8_t state = TcpState::Established) {
+            const TcpRow row = *std::ranges::find_if(*listed.shown, [&](const TcpRow& row) {
+                return row.localAddress == Address(local) && row.state == state;
+            });
+            const ServerPort end = ServerPortOf(row, listed.listeningPorts);
+            const SocketNow now = LookAtSocketNow(row);
+            const Traffic traffic = now.traffic.value_or(Traffic{});
+            return QString::fromStdString(ServiceLine(SystemServiceLookup()(end.port), end) + '|' +
+                                          QueueLine(now)) +
+                   QString("|%1 sent, %2 received")
+                       .arg(traffic.bytesSent)
+                       .arg(traffic.bytesReceived);
+        };
+        QTRY_COMPARE(text("127.0.0.5"), "Service: https (remote port 443)||70001 sent, 0 received");
+        QCOMPARE(text("127.0.0.2"), "Service: https (local port 443)||0 sent, 70001 received");
+        QCOMPARE(text("127.0.0.3", TcpState::Listen),
+                 "Service: ssh (local port 22)|Waiting to be accepted: 2 of at most 64|0 sent, 0 "
+                 "received");
+        for (const int socket : {web, ssh, waiting[0], waiting[1], client, server}) close(socket);
     }
 
     // The system's resolver names a remote host from a hosts file of the test's own, and has no

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/base/sort_unique.h"
+
 RefreshResult Refresh(TcpTable table, std::optional<PreviousSnapshot> previous,
                       const Filters& filters) {
     std::vector<TcpRow>& rows = table.rows;
@@ -13,6 +15,7 @@ RefreshResult Refresh(TcpTable table, std::optional<PreviousSnapshot> previous,
     std::vector<ConnectionKey> hiddenKeys;
     std::size_t kept = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].state == TcpState::Listen) result.listeningPorts.push_back(rows[i].localPort);
         if (filters.hides(rows[i])) {
             hiddenKeys.push_back(KeyOf(rows[i]));
             continue;
@@ -26,6 +29,7 @@ RefreshResult Refresh(TcpTable table, std::optional<PreviousSnapshot> previous,
     // Given back only when most of the table is hidden, so that the copy stays small.
     if (result.hidden > kept) rows.shrink_to_fit();
     result.newShown = static_cast<std::size_t>(std::ranges::count(result.isNew, true));
+    SortUnique(result.listeningPorts);
     result.shown = std::make_shared<const std::vector<TcpRow>>(std::move(rows));
     if (result.failure.empty())
         result.next = PreviousSnapshot{result.shown, std::move(hiddenKeys)};

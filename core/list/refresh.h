@@ -25,6 +25,9 @@ struct RefreshResult {
     std::vector<bool> isNew;  // one flag per shown row
     std::size_t hidden = 0;
     std::size_t newShown = 0;
+    // The local ports that this machine listens on in the snapshot, hidden rows included, sorted:
+    // the server's end of a connection to one of them is this machine's.
+    std::vector<NetworkPort> listeningPorts;
     std::optional<PreviousSnapshot> next;  // what the next refresh compares with
     std::string failure;                   // why the table could not be read; empty when it was
 };

@@ -144,7 +144,7 @@ void AddProcess(int proc, std::uint32_t pid, Found& found, const std::stop_token
     // /proc/<pid> itself always belongs to the process's effective user.
     struct stat owner {};
     const bool ownerKnown = fstat(processDir.get(), &owner) == 0;
-    ProcessTable::Process process{pid, owner.st_uid, {}, {}, {}};
+    ProcessTable::Process process{pid, owner.st_uid, {}, {}, {}, {}};
     bool empty = true;
     Listing listing = AddSockets(processDir.get(), "fd", process.sockets, &empty, stop);
     std::vector<std::uint32_t> read;  // the threads whose descriptors were read instead

@@ -14,11 +14,14 @@ namespace LinuxTcp {
 // TCP_BOUND_INACTIVE: a socket that is only bound is no connection. Every state below it is.
 inline constexpr unsigned BoundInactive = 13;
 
+// The states of include/net/tcp_states.h that the figures of a socket depend on.
+inline constexpr unsigned FinWait2 = 5, CloseWait = 8, LastAck = 9, Listen = 10, Closing = 11;
+
 // State bits of a dump request: TCP_ESTABLISHED (1) to TCP_NEW_SYN_RECV (12).
 inline constexpr std::uint32_t ConnectionStates = ((1u << BoundInactive) - 1) & ~1u;
 
-// The state bit of a dump request for listening sockets: TCP_LISTEN (10).
-inline constexpr std::uint32_t ListenState = 1u << 10;
+// The state bit of a dump request for listening sockets.
+inline constexpr std::uint32_t ListenState = 1u << Listen;
 
 // The TcpState code of a Linux TCP state number (include/net/tcp_states.h); 0 for any state
 // without one.

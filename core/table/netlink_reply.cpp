@@ -4,6 +4,7 @@
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <linux/sock_diag.h>
+#include <linux/tcp.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -50,17 +51,31 @@ LinuxTcp::Ipv6Address Address(const __be32 (&words)[4]) {
     return address;
 }
 
-// The value of a socket's INET_DIAG_SKV6ONLY attribute; nothing when the message has none.
-std::optional<bool> Ipv6Only(std::span<const std::byte> attributes) {
+// The value of the first attribute of that type among a message's attributes; nothing when it
+// has none, or none that fits.
+std::optional<std::span<const std::byte>> Attribute(std::span<const std::byte> attributes,
+                                                    unsigned short type) {
     while (attributes.size() >= sizeof(rtattr)) {
         const auto attribute = Read<rtattr>(attributes);
-        if (attribute.rta_len < sizeof(rtattr) || attribute.rta_len > attributes.size()) break;
-        if (attribute.rta_type == INET_DIAG_SKV6ONLY && attribute.rta_len > RTA_LENGTH(0))
-            return attributes[RTA_LENGTH(0)] != std::byte{0};
+        if (attribute.rta_len < RTA_LENGTH(0) || attribute.rta_len > attributes.size()) break;
+        if (attribute.rta_type == type)
+            return attributes.subspan(RTA_LENGTH(0), attribute.rta_len - RTA_LENGTH(0));
         attributes = attributes.subspan(
             std::min<std::size_t>(RTA_ALIGN(attribute.rta_len), attributes.size()));
     }
     return std::nullopt;
+}
+
+// The attributes that follow a socket's message.
+std::span<const std::byte> AttributesOf(std::span<const std::byte> payload) {
+    return payload.subspan(std::min(Aligned(sizeof(inet_diag_msg)), payload.size()));
+}
+
+// Whether an IPv6 socket takes IPv6 clients alone (INET_DIAG_SKV6ONLY); nothing when unsaid.
+std::optional<bool> Ipv6Only(std::span<const std::byte> payload) {
+    const auto value = Attribute(AttributesOf(payload), INET_DIAG_SKV6ONLY);
+    if (!value || value->empty()) return std::nullopt;
+    return (*value)[0] != std::byte{0};
 }
 
 }  // namespace
@@ -92,8 +107,7 @@ bool AppendInetDiagSocket(std::span<const std::byte> payload, std::uint8_t famil
         listener.address = *mapped;
     } else {
         // Only [::] takes IPv4 clients, and only when the socket is not IPv6-only.
-        const auto attributes = payload.subspan(std::min(Aligned(sizeof socket), payload.size()));
-        if (local != LinuxTcp::Ipv6Address{} || Ipv6Only(attributes).value_or(false)) return true;
+        if (local != LinuxTcp::Ipv6Address{} || Ipv6Only(payload).value_or(false)) return true;
         listener.dualStack = true;
     }
     listeners.push_back(listener);
@@ -138,4 +152,35 @@ DatagramResult ReadDumpDatagram(std::span<const std::byte> datagram, const DumpI
         }
     }
     return result;
+}
+
+std::optional<SocketNow> ReadSocketNow(std::span<const std::byte> payload,
+                                       std::uint32_t expectedInode) {
+    if (payload.size() < sizeof(inet_diag_msg)) return std::nullopt;
+    const auto socket = Read<inet_diag_msg>(payload);
+    if (socket.idiag_inode != expectedInode) return SocketNow{};  // another socket since
+    SocketNow now{SocketNow::Kind::Seen, {}, {}};
+    if (socket.idiag_state == LinuxTcp::Listen) {
+        now.queue = AcceptQueue{socket.idiag_rqueue, socket.idiag_wqueue};
+        return now;
+    }
+    // A kernel older than this header gives a shorter tcp_info: the figures need Linux 4.19.
+    const auto info = Attribute(AttributesOf(payload), INET_DIAG_INFO);
+    if (!info || info->size() < offsetof(tcp_info, tcpi_bytes_retrans) + sizeof(__u64)) return now;
+    tcp_info tcp{};
+    std::memcpy(&tcp, info->data(), std::min(info->size(), sizeof tcp));
+    // The kernel counts sequence numbers: the SYN of the side that connected, and each FIN once
+    // acknowledged, are no data. No more data is acknowledged than was sent, once each.
+    const unsigned state = socket.idiag_state;
+    const std::uint64_t finAcked = state == LinuxTcp::FinWait2 ? 1 : 0;
+    const std::uint64_t finReceived =
+        state == LinuxTcp::CloseWait || state == LinuxTcp::LastAck || state == LinuxTcp::Closing;
+    const std::uint64_t acked = tcp.tcpi_bytes_acked, received = tcp.tcpi_bytes_received,
+                        sent = tcp.tcpi_bytes_sent, resent = tcp.tcpi_bytes_retrans;
+    now.traffic = Traffic{
+        std::min(acked - std::min(finAcked, acked), sent - std::min(resent, sent)),
+        received - std::min(finReceived, received),
+        std::chrono::milliseconds(std::min(tcp.tcpi_last_data_sent, tcp.tcpi_last_data_recv)),
+        std::chrono::microseconds(tcp.tcpi_rtt)};
+    return now;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/table/socket_now.h"
 #include "core/table/tcp_row.h"
 
 // The kernel's answer to an inet_diag dump request (NETLINK_SOCK_DIAG) for TCP: each received
@@ -47,3 +48,10 @@ bool AppendInetDiagSocket(std::span<const std::byte> payload, std::uint8_t famil
 // socket on an IPv4-mapped address or on [::] without IPV6_V6ONLY.
 bool AppendInetDiagSocket(std::span<const std::byte> payload, std::uint8_t family,
                           std::vector<Listener>& listeners);
+
+// Reads the kernel's answer to a request for one socket (with INET_DIAG_INFO): its queue when it
+// listens, its tcp_info's figures when the kernel has them (not for a socket in TIME-WAIT or one
+// that waits in a listener's queue), as far as the attribute holds them. Gone when the socket
+// found is not the one whose inode is expected; nothing when the payload is malformed.
+std::optional<SocketNow> ReadSocketNow(std::span<const std::byte> payload,
+                                       std::uint32_t expectedInode);

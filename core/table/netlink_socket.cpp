@@ -58,20 +58,27 @@ DumpOutcome NetlinkSocket::dump(std::span<const std::byte> request,
     if (openError_ != 0) return Failure(openError_);
     for (int attempt = 1;; ++attempt) {
         bool interrupted = false;
-        DumpOutcome outcome = dumpOnce(request, onPayload, interrupted);
+        DumpOutcome outcome = exchange(request, true, onPayload, interrupted);
         if (!outcome.done || !interrupted) return outcome;
         if (attempt == DumpAttempts) return {false, 0, "the table kept changing during the dump"};
         restart();
     }
 }
 
-DumpOutcome NetlinkSocket::dumpOnce(std::span<const std::byte> request,
+DumpOutcome NetlinkSocket::ask(std::span<const std::byte> request,
+                               const DumpPayloadHandler& onPayload) {
+    if (openError_ != 0) return Failure(openError_);
+    bool interrupted = false;
+    return exchange(request, false, onPayload, interrupted);
+}
+
+DumpOutcome NetlinkSocket::exchange(std::span<const std::byte> request, bool dump,
                                     const DumpPayloadHandler& onPayload, bool& interrupted) {
     const DumpIdentity identity{++sequence_, portId_};
     nlmsghdr header{};
     header.nlmsg_len = NLMSG_LENGTH(request.size());
     header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
-    header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    header.nlmsg_flags = dump ? NLM_F_REQUEST | NLM_F_DUMP : NLM_F_REQUEST;
     header.nlmsg_seq = identity.sequence;
     iovec parts[] = {{&header, sizeof header},
                      {const_cast<std::byte*>(request.data()), request.size()}};
@@ -84,6 +91,13 @@ DumpOutcome NetlinkSocket::dumpOnce(std::span<const std::byte> request,
     } while (sent < 0 && errno == EINTR);
     if (sent < 0) return Failure(errno);
 
+    // The answer to a request that is no dump is one message, with no end of its own.
+    bool answered = false;
+    const DumpPayloadHandler noting = [&](std::span<const std::byte> payload) {
+        answered = true;
+        return onPayload(payload);
+    };
+    const DumpPayloadHandler& handler = dump ? onPayload : noting;
     for (;;) {
         // A peek with MSG_TRUNC tells the length of the next datagram and leaves it queued, so
         // that the buffer can grow to take it whole.
@@ -112,9 +126,9 @@ DumpOutcome NetlinkSocket::dumpOnce(std::span<const std::byte> request,
         // Only the kernel (port id 0) answers; a socket pair names no sender.
         if (message.msg_namelen == sizeof sender && sender.nl_pid != 0) continue;
         const DatagramResult result = ReadDumpDatagram(
-            std::span(buffer_.data(), static_cast<std::size_t>(received)), identity, onPayload);
+            std::span(buffer_.data(), static_cast<std::size_t>(received)), identity, handler);
         interrupted = interrupted || result.interrupted;
-        if (result.status == DumpStatus::Done) return {true, 0, {}};
         if (result.status == DumpStatus::Failed) return {false, result.kernelError, result.failure};
+        if (result.status == DumpStatus::Done || (answered && !dump)) return {true, 0, {}};
     }
 }

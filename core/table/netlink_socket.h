@@ -42,9 +42,15 @@ public:
     DumpOutcome dump(std::span<const std::byte> request, const DumpPayloadHandler& onPayload,
                      const std::function<void()>& restart);
 
+    // Asks for one socket with `request` as payload (SOCK_DIAG_BY_FAMILY, not a dump) and hands
+    // the payload of the answer to onPayload; the kernel answers ENOENT when it has no such
+    // socket.
+    DumpOutcome ask(std::span<const std::byte> request, const DumpPayloadHandler& onPayload);
+
 private:
-    DumpOutcome dumpOnce(std::span<const std::byte> request, const DumpPayloadHandler& onPayload,
-                         bool& interrupted);
+    // Sends the request, as a dump or not, and reads the answer to its end.
+    DumpOutcome exchange(std::span<const std::byte> request, bool dump,
+                         const DumpPayloadHandler& onPayload, bool& interrupted);
 
     FileDescriptor descriptor_;
     std::uint32_t portId_;

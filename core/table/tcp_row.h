@@ -27,7 +27,8 @@ struct TcpRow {
     std::uint32_t holderKey = 0;
     std::uint32_t uid = 0;
 
-    bool operator==(const TcpRow&) const = default;
+    // Any order, for keeping rows as keys; the table's own is TableOrder.
+    auto operator<=>(const TcpRow&) const = default;
 };
 
 // A listening socket that takes IPv4 clients, as the owners of connections still in its queue

@@ -39,11 +39,10 @@ QString StatusText(const RefreshResult& result) {
 
 }  // namespace
 
-frmMain::frmMain(TableSource tableSource, OwnerLookup ownerLookup, HostLookup hostLookup,
-                 QWidget* parent)
+frmMain::frmMain(TableSource tableSource, RowDetails::Sources rowDetails, QWidget* parent)
     : QWidget(parent),
       tableSource_(std::move(tableSource)),
-      details_(std::move(ownerLookup), std::move(hostLookup)),
+      details_(std::move(rowDetails)),
       model_([this](const TcpRow& row, bool isNew) { return details_.describe(row, isNew); }) {
     SetUpWindow(this, QStringLiteral("Korvane Sockview"), 8280, 7215, QColor(192, 255, 192));
     setWindowIcon(QIcon(QStringLiteral(":/icons/main")));
@@ -139,7 +138,7 @@ void frmMain::cmdRefresh_Click() {
 void frmMain::showRefresh(RefreshResult result) {
     previous_ = std::move(result.next);
     setWindowTitle(QStringLiteral("Korvane Sockview - ") + StatusText(result));
-    details_.lookAt(result.shown);
+    details_.lookAt(result.shown, std::move(result.listeningPorts));
     model_.setRows(std::move(result.shown), std::move(result.isNew));
     returnTo(placeBeforeRefresh_);
     lstConnections->unsetCursor();

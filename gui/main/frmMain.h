@@ -24,13 +24,12 @@ class QTableView;
 // The start-up window: the connection list and the buttons that refresh it and open the other
 // windows. Closing it in any way ends the program. Each refresh reads its snapshot from the
 // table source and sorts it through the filters beside the window, which keeps answering; the
-// list asks the owner lookup who holds each connection and the host lookup who is at its other
-// end. It owns the filters and hands them to the windows that show or change them.
+// list asks the row details who holds each connection, who is at its other end, and more. It
+// owns the filters and hands them to the windows that show or change them.
 class frmMain : public QWidget {
     Q_OBJECT
 public:
-    frmMain(TableSource tableSource, OwnerLookup ownerLookup, HostLookup hostLookup,
-            QWidget* parent = nullptr);
+    frmMain(TableSource tableSource, RowDetails::Sources rowDetails, QWidget* parent = nullptr);
 
     QLabel* lblTitle = nullptr;
     QTableView* lstConnections = nullptr;

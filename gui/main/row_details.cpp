@@ -1,25 +1,49 @@
 #include "gui/main/row_details.h"
 
+#include "core/list/traffic_text.h"
+#include "core/names/service_line.h"
 #include "kit/background_priority.h"
 
-RowDetails::RowDetails(OwnerLookup ownerLookup, HostLookup hostLookup, QObject* parent)
+namespace {
+
+// The figures of a socket are those of the moment asked: kept a second, enough for the tooltip
+// that asked to show them. Two lookups at a time, each a few microseconds of the kernel's.
+constexpr LookupLimits SocketLimits{2, 2, std::chrono::seconds(5), std::chrono::seconds(1), 256};
+
+}  // namespace
+
+RowDetails::Sources RowDetails::SystemSources() {
+    return {SystemOwnerLookup(), SystemHostLookup(), SystemServiceLookup(), &LookAtSocketNow};
+}
+
+RowDetails::RowDetails(Sources sources, QObject* parent)
     : QObject(parent),
-      ownerLookup_(std::move(ownerLookup)),
-      hostNames_(
-          std::move(hostLookup), std::nullopt, HostNameLimits, [this](const Ipv4Address& address) {
-              QMetaObject::invokeMethod(
-                  this,
-                  [this, address] {
-                      emit answered(
-                          [address](const TcpRow& row) { return row.remoteAddress == address; });
-                  },
-                  Qt::QueuedConnection);
-          }) {}
+      ownerLookup_(std::move(sources.owners)),
+      hostNames_(std::move(sources.hostNames), std::nullopt, HostNameLimits,
+                 [this](const Ipv4Address& address) {
+                     tell([address](const TcpRow& row) { return row.remoteAddress == address; });
+                 }),
+      serviceNames_(std::move(sources.serviceNames), std::nullopt, ServiceNameLimits,
+                    [this](std::uint16_t port) {
+                        tell([this, port](const TcpRow& row) {
+                            return ServerPortOf(row, listeningPorts_).port == port;
+                        });
+                    }),
+      sockets_(std::move(sources.sockets), SocketNow{}, SocketLimits, [this](const TcpRow& key) {
+          tell([key](const TcpRow& row) { return row == key; });
+      }) {}
+
+void RowDetails::tell(RowsConcerned concerned) {
+    QMetaObject::invokeMethod(
+        this, [this, concerned = std::move(concerned)] { emit answered(concerned); },
+        Qt::QueuedConnection);
+}
 
 // A look that fails, or cannot start, answers for every row with why. A look that a newer one
 // replaced is dropped.
-void RowDetails::lookAt(ShownRows rows) {
+void RowDetails::lookAt(ShownRows rows, std::vector<NetworkPort> listeningPorts) {
     forget();
+    listeningPorts_ = std::move(listeningPorts);
     const std::stop_token stop = currentLook_.get_token();
     looks_.start(
         [lookup = ownerLookup_, rows = std::move(rows), stop] {
@@ -51,6 +75,12 @@ HostAnswer RowDetails::remoteHost(const TcpRow& row) const {
 }
 
 std::string RowDetails::describe(const TcpRow& row, bool isNew) const {
-    const std::string host = RemoteHostLine(remoteHost(row));
-    return OwnerText(owners_.get(), row, isNew) + (host.empty() ? "" : "\n") + host;
+    const ServerPort server = ServerPortOf(row, listeningPorts_);
+    const std::optional<SocketNow> now = sockets_.answerFor(row);
+    std::string text = OwnerText(owners_.get(), row, isNew);
+    for (const std::string& line : {RemoteHostLine(remoteHost(row)),
+                                    ServiceLine(serviceNames_.answerFor(server.port), server),
+                                    TrafficLine(row, now), QueueLine(now)})
+        if (!line.empty()) text += "\n" + line;
+    return text;
 }

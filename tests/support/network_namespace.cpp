@@ -49,6 +49,7 @@ std::string EnterPrivateFiles(std::initializer_list<std::pair<const char*, std::
     if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
         return errno == EINVAL ? InChroot : std::string("private mounts: ") + std::strerror(errno);
     for (const auto& [path, text] : files) {
+        umount2(path, MNT_DETACH);  // a file of an earlier call's, whose copy is gone
         char copy[] = "/tmp/sockview-test-XXXXXX";
         const int fd = mkstemp(copy);
         const bool bound = fd >= 0 && write(fd, text.data(), text.size()) == ssize_t(text.size()) &&

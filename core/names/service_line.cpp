@@ -1,0 +1,18 @@
+#include "core/names/service_line.h"
+
+#include <algorithm>
+
+#include "core/names/printable.h"
+
+ServerPort ServerPortOf(const TcpRow& row, std::span<const NetworkPort> listeningPorts) {
+    const bool local =
+        row.state == TcpState::Listen || std::ranges::binary_search(listeningPorts, row.localPort);
+    const NetworkPort& port = local ? row.localPort : row.remotePort;
+    return {static_cast<std::uint16_t>(port[0] << 8 | port[1]), local};
+}
+
+std::string ServiceLine(const std::optional<std::optional<std::string>>& known, ServerPort end) {
+    if (!known || !*known) return {};
+    return "Service: " + Printable(**known) + (end.local ? " (local port " : " (remote port ") +
+           std::to_string(end.port) + ")";
+}
