@@ -2,6 +2,7 @@
 // network namespace of the test's own, held by child processes that the test names, in the ways
 // only the kernel can show (a forked holder, a user dropped, a main thread gone); the remote
 // host's name, from the system's resolver.
+#include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -149,13 +150,18 @@ private slots:
         for (const int socket : {web, ssh, waiting[0], waiting[1], client, server}) close(socket);
     }
 
-    // The system's resolver names a remote host from a hosts file of the test's own, and has no
-    // name for an address missing there (no DNS server is asked).
+    // The system's resolver names a remote host from a hosts file of the test's own; for an
+    // address missing there it asks a name server that takes the question and never answers, and
+    // the row reads no name by the deadline, though the resolver waits twice as long.
     void remoteHostsNamedByTheResolver() {
         SKIP_IF_REFUSED(EnterPrivateNetworkNamespace());
+        const int silent = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const sockaddr_in server{AF_INET, htons(53), {htonl(0x7F000035)}, {}};  // 127.0.0.53
+        QCOMPARE(bind(silent, reinterpret_cast<const sockaddr*>(&server), sizeof server), 0);
         const std::string refusal =
             EnterPrivateFiles({{"/etc/hosts", "127.0.0.3 peer.sockview.test\n"},
-                               {"/etc/nsswitch.conf", "hosts: files\n"}});
+                               {"/etc/nsswitch.conf", "hosts: files dns\n"},
+                               {"/etc/resolv.conf", "nameserver 127.0.0.53\noptions timeout:5\n"}});
         if (refusal.starts_with(InChroot)) QSKIP(InChroot);
         SKIP_IF_REFUSED(refusal);
         const char* nscd = "nscd would answer from the machine's own hosts file";
@@ -164,8 +170,15 @@ private slots:
         const auto line = [&](const char* remote) {
             return RemoteHostLine(HostAnswerOf(names.answerFor(Address(remote))));
         };
-        QTRY_COMPARE(QString::fromStdString(line("127.0.0.3") + '|' + line("127.0.0.4")),
-                     "Remote host: peer.sockview.test|Remote host: no name");
+        QElapsedTimer asked;
+        asked.start();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            QString::fromStdString(line("127.0.0.3") + '|' + line("127.0.0.4")),
+            "Remote host: peer.sockview.test|Remote host: no name", 10'000);
+        QCOMPARE_LT(asked.elapsed(), 9'000);
+        char question[512];
+        QVERIFY(recv(silent, question, sizeof question, MSG_DONTWAIT) > 0);  // it was asked
+        close(silent);
     }
 };
 
