@@ -13,6 +13,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -21,20 +22,7 @@ std::vector<SmsConn> clients;
 std::size_t saving = 0;  // clients asked to save that have not yet said they have
 bool shuttingDown = false;
 
-void Say(const char* line) {
-    std::printf("%s\n", line);
-    std::fflush(stdout);
-}
-
-Status Register(SmsConn client, SmPointer, char* previousId) {
-    std::free(previousId);
-    char* id = SmsGenerateClientID(client);
-    SmsRegisterClientReply(client, id);
-    std::free(id);
-    clients.push_back(client);
-    Say("registered");
-    return 1;
-}
+void Say(const char* line) { std::printf("%s\n", line), std::fflush(stdout); }
 
 void SaveYourselfDone(SmsConn, SmPointer, Bool) {
     if (saving == 0 || --saving > 0) return;
@@ -44,32 +32,19 @@ void SaveYourselfDone(SmsConn, SmPointer, Bool) {
     Say("died");
 }
 
-void Closed(SmsConn client, SmPointer, int count, char** reasons) {
-    SmFreeReasons(count, reasons);
-    std::erase(clients, client);
-    SmsCleanUp(client);
-}
-
-void SetProperties(SmsConn, SmPointer, int count, SmProp** properties) {
-    for (int i = 0; i < count; ++i) SmFreeProperty(properties[i]);
-    std::free(properties);
-}
-
-void DeleteProperties(SmsConn, SmPointer, int count, char** names) {
-    for (int i = 0; i < count; ++i) std::free(names[i]);
-    std::free(names);
-}
-
-void AskToSave(bool shutdown) {
-    shuttingDown = shutdown;
-    saving = clients.size();
-    for (SmsConn client : clients)
-        SmsSaveYourself(client, SmSaveBoth, shutdown, SmInteractStyleNone, False);
-}
-
+// Every callback is set, as libSM calls them unchecked; those of messages a client may send
+// without being asked answer at once.
 Status NewClient(SmsConn, SmPointer, unsigned long* mask, SmsCallbacks* callbacks, char**) {
     std::memset(callbacks, 0, sizeof *callbacks);
-    callbacks->register_client.callback = Register;
+    callbacks->register_client.callback = [](SmsConn client, SmPointer, char* previousId) {
+        std::free(previousId);
+        char* id = SmsGenerateClientID(client);
+        SmsRegisterClientReply(client, id);
+        std::free(id);
+        clients.push_back(client);
+        Say("registered");
+        return Status(1);
+    };
     callbacks->interact_request.callback = [](SmsConn client, SmPointer, int) {
         SmsInteract(client);
     };
@@ -80,9 +55,19 @@ Status NewClient(SmsConn, SmPointer, unsigned long* mask, SmsCallbacks* callback
         SmsSaveYourselfPhase2(client);
     };
     callbacks->save_yourself_done.callback = SaveYourselfDone;
-    callbacks->close_connection.callback = Closed;
-    callbacks->set_properties.callback = SetProperties;
-    callbacks->delete_properties.callback = DeleteProperties;
+    callbacks->close_connection.callback = [](SmsConn client, SmPointer, int count, char** why) {
+        SmFreeReasons(count, why);
+        std::erase(clients, client);
+        SmsCleanUp(client);
+    };
+    callbacks->set_properties.callback = [](SmsConn, SmPointer, int count, SmProp** properties) {
+        for (int i = 0; i < count; ++i) SmFreeProperty(properties[i]);
+        std::free(properties);
+    };
+    callbacks->delete_properties.callback = [](SmsConn, SmPointer, int count, char** names) {
+        for (int i = 0; i < count; ++i) std::free(names[i]);
+        std::free(names);
+    };
     callbacks->get_properties.callback = [](SmsConn client, SmPointer) {
         SmsReturnProperties(client, 0, nullptr);
     };
@@ -100,10 +85,8 @@ int main() {
     int count = 0;
     IceListenObj* listeners = nullptr;
     if (!SmsInitialize("sockview-test", "1.0", NewClient, nullptr, AnyHost, sizeof error, error) ||
-        !IceListenForConnections(&count, &listeners, sizeof error, error)) {
-        std::fprintf(stderr, "session_manager: %s\n", error);
-        return 1;
-    }
+        !IceListenForConnections(&count, &listeners, sizeof error, error))
+        return std::fprintf(stderr, "session_manager: %s\n", error), 1;
     for (int i = 0; i < count; ++i) IceSetHostBasedAuthProc(listeners[i], AnyHost);
     IceSetIOErrorHandler([](IceConn) {});  // a client that goes is no reason to end
     char* id = IceComposeNetworkIdList(count, listeners);
@@ -111,31 +94,29 @@ int main() {
     std::free(id);
 
     std::vector<IceConn> connections;
-    for (;;) {
+    for (std::string command;;) {
         std::vector<pollfd> ready{{0, POLLIN, 0}};
         for (int i = 0; i < count; ++i)
             ready.push_back({IceGetListenConnectionNumber(listeners[i]), POLLIN, 0});
         for (IceConn connection : connections)
             ready.push_back({IceConnectionNumber(connection), POLLIN, 0});
         if (poll(ready.data(), ready.size(), -1) < 0) continue;
-        if (ready[0].revents != 0) {
-            std::string command;
-            if (!std::getline(std::cin, command)) return 0;
-            if (command == "checkpoint" || command == "shutdown") AskToSave(command == "shutdown");
+        if (ready[0].revents != 0 && !std::getline(std::cin, command)) return 0;
+        if (ready[0].revents != 0 && (command == "checkpoint" || command == "shutdown")) {
+            shuttingDown = command == "shutdown";
+            saving = clients.size();
+            for (SmsConn client : clients)
+                SmsSaveYourself(client, SmSaveBoth, shuttingDown, SmInteractStyleNone, False);
         }
-        for (int i = 0; i < count; ++i) {
-            IceAcceptStatus status;
-            if (ready[1 + i].revents == 0) continue;
-            if (IceConn connection = IceAcceptConnection(listeners[i], &status))
-                connections.push_back(connection);
-        }
-        for (std::size_t i = 0; i < connections.size(); ++i) {
-            if (ready[1 + count + i].revents == 0) continue;
-            if (IceProcessMessages(connections[i], nullptr, nullptr) == IceProcessMessagesIOError) {
-                IceCloseConnection(connections[i]);
-                connections[i] = nullptr;
-            }
-        }
+        IceAcceptStatus status;
+        for (int i = 0; i < count; ++i)
+            if (ready[1 + i].revents != 0)
+                if (IceConn connection = IceAcceptConnection(listeners[i], &status))
+                    connections.push_back(connection);
+        for (std::size_t i = 0; i < connections.size(); ++i)
+            if (ready[1 + count + i].revents != 0 &&
+                IceProcessMessages(connections[i], nullptr, nullptr) == IceProcessMessagesIOError)
+                IceCloseConnection(std::exchange(connections[i], nullptr));
         std::erase(connections, nullptr);
     }
 }
