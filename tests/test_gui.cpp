@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -140,6 +141,28 @@ private slots:
         QVERIFY(main->windowTitle().endsWith("could not be read: unknown failure"));
         QVERIFY(desktop.messages.empty());
         QCOMPARE(stub->reads, 5);
+    }
+
+    // The list moves as a list does: Home and End go to the first and the last row. A refresh
+    // keeps the current connection current, and the list scrolled as it was.
+    void listMovesAndKeepsItsPlace() {
+        for (std::uint16_t port = 1000; port < 1200; ++port)
+            stub->table.rows.push_back(Row(5, "10.0.0.5", port, "10.0.0.9", 80));
+        main->cmdRefresh->click();
+        QVERIFY(listRead());
+        auto* list = main->lstConnections;
+        list->setCurrentIndex(main->connections().index(120, 0));
+        QTest::keyClick(list, Qt::Key_End);
+        QCOMPARE(list->currentIndex().row(), 199);
+        QTest::keyClick(list, Qt::Key_Home);
+        QCOMPARE(list->currentIndex().row(), 0);
+        list->setCurrentIndex(main->connections().index(120, 0));
+        const int scrolled = list->verticalScrollBar()->value() - 3;
+        list->verticalScrollBar()->setValue(scrolled);
+        main->cmdRefresh->click();
+        QVERIFY(listRead());
+        QCOMPARE(list->currentIndex().row(), 120);
+        QCOMPARE(list->verticalScrollBar()->value(), scrolled);
     }
 
     // The list alone, watched by the model checker from before its first row: a row's tooltip and
