@@ -95,8 +95,7 @@ std::size_t ListBytesPerRow() {
     frmMain window([&empty] { return empty ? TcpTable{} : GetTcpTable(); }, SystemOwnerLookup(),
                    SystemHostLookup());
     bool known = false;
-    QObject::connect(&window.details(), &RowDetails::ownersKnown,
-                     [&known] { known = true; });
+    QObject::connect(&window.details(), &RowDetails::ownersKnown, [&known] { known = true; });
     window.show();
     while (!known) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     malloc_trim(0);

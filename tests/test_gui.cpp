@@ -13,14 +13,12 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
-#include <QTreeView>
 #include <QWindow>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <mutex>
 #include <optional>
-#include <span>
 
 #include "core/list/filters.h"
 #include "core/list/row_text.h"
