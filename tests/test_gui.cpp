@@ -251,6 +251,12 @@ private slots:
         QTest::keyClicks(add->txtValue, "10.0.0.1");
         add->cmdAdd->click();
         QVERIFY(!add->isVisible());
+        // Shown again, the list has the focus on no line, and frames itself in a line of its own.
+        main->cmdFilter->click();
+        QListWidget* lines = filters->lstFilter;
+        QTRY_COMPARE(lines->viewport()->grab().toImage().pixelColor(0, 0),
+                     lines->palette().color(QPalette::Highlight));
+        QVERIFY(!lines->currentIndex().isValid());
         QCOMPARE(filters->lstFilter->findItems("Remote IP = 10.0.0.1", Qt::MatchExactly).size(), 1);
         filters->cmdDelete->click();
         filters->lstFilter->setCurrentRow(4);
