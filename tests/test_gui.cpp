@@ -238,9 +238,6 @@ private slots:
         QVERIFY(filters);
         QPointer<frmAddNew> add = Opened<frmAddNew>(filters->cmdAdd);
         QVERIFY(add);
-        // Each stays above the window that opened it.
-        QCOMPARE(filters->windowHandle()->transientParent(), main->windowHandle());
-        QCOMPARE(add->windowHandle()->transientParent(), filters->windowHandle());
         QTest::keyClicks(add->txtValue, "12a7.0 -.0");   // only "127.0.0" reaches the box
         QApplication::clipboard()->setText("ip: .1 x");  // and only ".1" of the pasted text
         QTest::keyClick(add->txtValue, Qt::Key_V, Qt::ControlModifier);
@@ -255,11 +252,14 @@ private slots:
         add->cmdAdd->click();
         QVERIFY(!add->isVisible());
         // Shown again, the list has the focus on no line, and frames itself in a line of its own.
+        // Minimised alone, as a window manager may, it comes back.
         main->cmdFilter->click();
         QListWidget* lines = filters->lstFilter;
         QTRY_COMPARE(lines->viewport()->grab().toImage().pixelColor(0, 0),
                      lines->palette().color(QPalette::Highlight));
         QVERIFY(!lines->currentIndex().isValid());
+        filters->showMinimized();
+        QTRY_VERIFY(!filters->isMinimized());
         QCOMPARE(filters->lstFilter->findItems("Remote IP = 10.0.0.1", Qt::MatchExactly).size(), 1);
         filters->cmdDelete->click();
         filters->lstFilter->setCurrentRow(4);
