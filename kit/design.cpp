@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QToolButton>
 #include <QToolTip>
 
@@ -39,6 +41,27 @@ protected:
     }
 };
 
+// Paints a window's colour behind its controls, before the window paints anything of its own. The
+// window's palette stays the system's, because every control inherits it and draws its frames,
+// borders, header and scroll bars in it and in shades of it.
+class WindowColour : public QObject {
+public:
+    WindowColour(QWidget* window, QColor colour) : QObject(window), colour_(colour) {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            QPainter(static_cast<QWidget*>(watched))
+                .fillRect(static_cast<QPaintEvent*>(event)->rect(), colour_);
+        return false;
+    }
+
+private:
+    QColor colour_;
+};
+
 }  // namespace
 
 void UseReadableTooltips(const QFont& face) {
@@ -61,14 +84,13 @@ QFont DesignFont(const QString& family, double pointSize, FontStyle style) {
     return font;
 }
 
+QFont DialogFont() { return DesignFont(QStringLiteral("Microsoft Sans Serif"), 9.75); }
+
 void SetUpWindow(QWidget* window, const QString& caption, int widthTwips, int heightTwips,
                  QColor background) {
     window->setWindowTitle(caption);
     window->resize(Px(widthTwips), Px(heightTwips));
-    QPalette palette = window->palette();
-    palette.setColor(QPalette::Window, background);
-    window->setPalette(palette);
-    window->setAutoFillBackground(true);
+    new WindowColour(window, background);
 }
 
 QAbstractButton* ColourButton(QWidget* parent, const QString& caption, QColor colour,
@@ -76,7 +98,7 @@ QAbstractButton* ColourButton(QWidget* parent, const QString& caption, QColor co
     auto* button = new QToolButton(parent);
     button->setText(caption);
     button->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
-    button->setFont(DesignFont(QStringLiteral("Microsoft Sans Serif"), 9.75));
+    button->setFont(DialogFont());
     button->setGeometry(geometry);
     button->setFocusPolicy(Qt::StrongFocus);
     if (!icon.isNull()) {

@@ -31,11 +31,15 @@ QString FromView(std::string_view text);
 // Asks for a face by name; fontconfig picks the nearest installed one.
 QFont DesignFont(const QString& family, double pointSize, FontStyle style = {});
 
+// The face of a window's buttons, and of the frames and check boxes that stand among them.
+QFont DialogFont();
+
 // Tooltips in the given face, in the system's tooltip colours. A style may give the tooltip a
 // text colour of its theme's instead: under Wine, light grey on white.
 void UseReadableTooltips(const QFont& face);
 
-// Gives a window a fixed client size in twips and a background colour.
+// Gives a window a client size in twips and its colour, which shows only behind the controls that
+// draw no background of their own (labels, frames, the text of check boxes).
 void SetUpWindow(QWidget* window, const QString& caption, int widthTwips, int heightTwips,
                  QColor background);
 

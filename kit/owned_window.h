@@ -35,4 +35,5 @@ void ShowModeless(QWidget& window, QWidget& opener);
 
 // Shows a window, owned by its opener, that blocks every other window of the program until it is
 // hidden. The caller does not wait for it: what follows the window is connected to its hiding.
+// Minimised while its opener is not, it comes back at once.
 void ShowModal(QWidget& window, QWidget& opener);

@@ -1,5 +1,5 @@
-#include <QLabel>
 #include <QTest>
+#include <QtWidgets>
 #include <memory>
 #include <vector>
 
@@ -9,6 +9,7 @@
 #include "gui/filters/frmAddNew.h"
 #include "gui/filters/frmFilter.h"
 #include "gui/main/frmMain.h"
+#include "kit/design.h"
 #include "kit/display_choice.h"
 
 Q_DECLARE_METATYPE(OfferedDisplays)
@@ -47,6 +48,53 @@ private slots:
             box.adjusted(0, 0, 0, 10'000), label->wordWrap() ? Qt::TextWordWrap : 0, label->text());
         QCOMPARE_LE(text.width(), box.width());
         QCOMPARE_LE(text.height(), box.height());
+    }
+
+    // The window's colour shows only behind the controls. The list keeps the system's colours,
+    // maximised and empty, its header past the last column and the corner between its scroll bars
+    // too (both on, as a long list in a narrow window has them); so do the filter windows' boxes,
+    // across their middle, clear of their rounded corners. The copy window's frame is a grey
+    // outline round the window's colour (down its right, clear of the check boxes), its title in
+    // the buttons' face.
+    void colourOnlyBehindControls() {
+        // The pixels of a window's picture inside the given parts, each read at the middle of a
+        // pixel at any scale, that have the window's colour or a shade of it: its hue, more than
+        // a trace of it.
+        const auto shades = [](QWidget& window, QColor colour, std::initializer_list<QRect> parts) {
+            const QImage picture = window.grab().toImage();
+            const qreal scale = picture.devicePixelRatio();
+            QList<QColor> found;
+            for (const QRect& part : parts)
+                for (int y = part.top(); y <= part.bottom(); ++y)
+                    for (int x = part.left(); x <= part.right(); ++x)
+                        found << picture.pixelColor(int((x + 0.5) * scale), int((y + 0.5) * scale));
+            found.removeIf([&](QColor pixel) {
+                return pixel.hsvSaturation() <= 10 ||
+                       std::abs(pixel.hsvHue() - colour.hsvHue()) > 4;
+            });
+            return found;
+        };
+        auto& main = static_cast<frmMain&>(*windows[0]);
+        main.lstConnections->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        main.lstConnections->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        // As large as maximised: Wine maximises a window only through a window manager.
+        main.resize(main.screen()->availableSize());
+        main.show();
+        QTRY_COMPARE_NE(main.width(), Px(8280));
+        QVERIFY(shades(main, QColor(192, 255, 192), {main.lstConnections->geometry()}).isEmpty());
+        const QColor yellow(255, 255, 192), pink(255, 192, 255);
+        auto& filter = static_cast<frmFilter&>(*windows[1]);
+        QVERIFY(shades(filter, yellow, {filter.lstFilter->geometry()}).isEmpty());
+        auto& add = static_cast<frmAddNew&>(*windows[2]);
+        const QMargins middle(0, 10, 0, 10);
+        QVERIFY(shades(add, yellow,
+                       {add.cboKind->geometry() - middle, add.txtValue->geometry() - middle})
+                    .isEmpty());
+        auto& copy = static_cast<frmCopy&>(*windows[3]);
+        const QRect frame = copy.fraColumns->geometry();
+        QList<QColor> inFrame = shades(copy, pink, {frame.adjusted(frame.width() - 9, 0, -8, 0)});
+        QVERIFY(inFrame.removeAll(pink) > 0 && inFrame.isEmpty());
+        QCOMPARE(copy.fraColumns->font(), DialogFont());
     }
 
     // The window system is left to Qt, or to the user who named one. (X alone, and no display at

@@ -6,7 +6,7 @@
 # mouse rests on it for a picture of its tooltip, which names the two processes that hold it and
 # the host at its other end.
 #
-# Needs (Debian packages): xvfb xdotool imagemagick iproute2 python3, fonts-liberation2 (faces
+# Needs (Debian packages): xvfb openbox xdotool x11-utils imagemagick iproute2 python3, fonts-liberation2 (faces
 # with the metrics of Times New Roman and Arial, so texts wrap as designed), and root or user
 # namespaces for unshare. Usage: tools/screenshots.sh [PROGRAM] [OUTPUT_DIRECTORY]
 set -u
@@ -37,7 +37,7 @@ python3 "$root/tests/support/hold_loopback_connections.py" "$work/held" &
 holder_pid=$!
 within_10s test -e "$work/held" || fail "the loopback connections were not set up"
 
-start_xvfb || fail "Xvfb did not start"
+start_desktop
 start_program "$program"
 main=$(window_named "Korvane Sockview - .* shown, .*")
 [[ -n $main ]] || fail "the main window did not appear"
@@ -62,7 +62,9 @@ shoot "$main" main-window
 
 DISPLAY=$display xdotool mousemove --window "$main" 80 152
 sleep 1.5  # the tooltip waits for the mouse to rest
-eval "$(DISPLAY=$display xdotool getwindowgeometry --shell "$main")"
+# The client area's place on the screen, inside the window manager's frame.
+read -r X Y WIDTH < <(DISPLAY=$display xwininfo -id "$main" |
+    awk '/Absolute upper-left [XY]|Width/ {printf "%s ", $NF} END {print ""}')
 DISPLAY=$display import -window root -crop "${WIDTH}x260+$X+$Y" +repage +dither -colors 256 \
     -strip "PNG8:$out/owner-tooltip.png" || fail "could not save owner-tooltip.png"
 echo "$out/owner-tooltip.png"

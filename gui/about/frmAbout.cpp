@@ -59,7 +59,13 @@ frmAbout::frmAbout(QWidget* parent) : WindowManagerPlacedDialog(parent) {
         OnClick(label, [this, index] { lblLines_Click(index); });
     }
     OnClick(lblLink, [this] { lblLink_Click(); });
-    for (QLabel* label : findChildren<QLabel*>()) label->setAutoFillBackground(true);
+    // Opaque, as designed: where a box overlaps the one above it, it covers it.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::Window, background);
+        label->setPalette(palette);
+        label->setAutoFillBackground(true);
+    }
 
     Form_Load();
 }

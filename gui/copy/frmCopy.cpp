@@ -5,7 +5,9 @@
 #include <QClipboard>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPointer>
+#include <QStyle>
 #include <utility>
 
 #include "kit/design.h"
@@ -25,12 +27,42 @@ bool PutOnClipboard(const QString& text) {
     return clipboard->text() == text;
 }
 
+// A frame drawn as a grey outline round the window's colour, its title on the top line, at every
+// scale in whole pixels. Fusion draws a frame by darkening whatever lies under it, inside and out.
+class OutlinedFrame : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        const QFontMetrics metrics = fontMetrics();
+        const int line = metrics.height() / 2, right = width() - 1, bottom = height() - 1;
+        const QRect caption(TitleIndent, 0, metrics.horizontalAdvance(title()) + 2 * TitleGap,
+                            metrics.height());
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawPolyline(QPolygon({{caption.left(), line},
+                                       {0, line},
+                                       {0, bottom},
+                                       {right, bottom},
+                                       {right, line},
+                                       {caption.right(), line}}));
+        style()->drawItemText(&painter, caption, Qt::AlignCenter, palette(), isEnabled(), title(),
+                              QPalette::WindowText);
+    }
+
+private:
+    static constexpr int TitleIndent = 6;
+    static constexpr int TitleGap = 2;
+};
+
 }  // namespace
 
 frmCopy::frmCopy(ListedRows listed, QWidget* parent) : QWidget(parent), listed_(std::move(listed)) {
     SetUpWindow(this, QString::fromLatin1(Caption), 6720, 2940, QColor(255, 192, 255));
     FixWindowFrame(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/copy")));
+    setFont(DialogFont());  // one face for every text of the window
     // Not centred: the client area opens at a fixed place on the screen.
     setGeometry(QRect(QPoint(276, 266), size()));
 
@@ -38,7 +70,7 @@ frmCopy::frmCopy(ListedRows listed, QWidget* parent) : QWidget(parent), listed_(
                            TwipsRect(4560, 240, 1935, 495));
 
     const QRect frame = TwipsRect(120, 120, 4335, 2295);
-    fraColumns = new QGroupBox(QStringLiteral("Copy Options: "), this);
+    fraColumns = new OutlinedFrame(QStringLiteral("Copy Options: "), this);
     fraColumns->setGeometry(frame);
     fraColumns->setAccessibleName(QStringLiteral("Copy Options"));
 

@@ -7,6 +7,7 @@
 #include "kit/design.h"
 #include "kit/desktop.h"
 #include "kit/fixed_window.h"
+#include "kit/framed_list.h"
 
 namespace {
 constexpr int KindRole = Qt::UserRole;
@@ -19,7 +20,7 @@ frmFilter::frmFilter(Filters& filters, OwnedWindow<frmAddNew>& addWindow, QWidge
     FixWindowFrame(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/filter")));
 
-    lstFilter = new QListWidget(this);
+    lstFilter = new FramedList<QListWidget>(this);
     lstFilter->setGeometry(TwipsRect(120, 720, 5775, 3180));
     lstFilter->setFont(DesignFont(QStringLiteral("Arial"), 9.75));
     lstFilter->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -48,7 +49,9 @@ void frmFilter::Form_Load() {
     lstFilter->setFocus();
 }
 
-// Each line carries its entry's kind and value, so that a delete needs no reading back.
+// Each line carries its entry's kind and value, so that a delete needs no reading back. No line
+// is current either: the list would make its first line current when it takes the focus, and a
+// key would then move on from a line that nobody chose.
 void frmFilter::fillFilterList() {
     lstFilter->clear();
     for (const FilterEntry& entry : filters_.entries()) {
@@ -57,6 +60,7 @@ void frmFilter::fillFilterList() {
         line->setData(KindRole, static_cast<int>(entry.kind));
         line->setData(ValueRole, QString::fromStdString(entry.value));
     }
+    lstFilter->setCurrentIndex({});
 }
 
 void frmFilter::cmdAdd_Click() {

@@ -2,28 +2,9 @@
 
 #include <QEvent>
 #include <QHeaderView>
-#include <QPainter>
 #include <QScrollBar>
-#include <QStyledItemDelegate>
 
-namespace {
-
-// A cell draws no focus frame of its own: the list frames the whole row.
-class CellWithoutFocus : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        option->state &= ~QStyle::State_HasFocus;
-    }
-};
-
-}  // namespace
-
-ConnectionList::ConnectionList(QWidget* parent) : QTableView(parent) {
-    setItemDelegate(new CellWithoutFocus(this));
+ConnectionList::ConnectionList(QWidget* parent) : FramedList(parent) {
     setShowGrid(false);
     setWordWrap(false);
     setTabKeyNavigation(false);
@@ -67,19 +48,4 @@ QModelIndex ConnectionList::moveCursor(CursorAction action, Qt::KeyboardModifier
             return currentIndex();
         default: return QTableView::moveCursor(action, modifiers);
     }
-}
-
-void ConnectionList::paintEvent(QPaintEvent* event) {
-    QTableView::paintEvent(event);
-    const QModelIndex current = currentIndex();
-    if (!current.isValid() || !hasFocus()) return;
-    QStyleOptionFocusRect frame;
-    frame.initFrom(this);
-    frame.state |= QStyle::State_KeyboardFocusChange;
-    frame.backgroundColor = palette().color(
-        selectionModel()->isSelected(current) ? QPalette::Highlight : QPalette::Base);
-    frame.rect = visualRect(current.siblingAtColumn(0))
-                     .united(visualRect(current.siblingAtColumn(model()->columnCount() - 1)));
-    QPainter painter(viewport());
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
 }

@@ -154,20 +154,24 @@ void frmMain::showRefresh(RefreshResult result) {
 frmMain::ListPlace frmMain::currentPlace() const {
     const QModelIndex current = lstConnections->currentIndex();
     if (!current.isValid()) return {};
-    return {(*model_.rows())[static_cast<std::size_t>(current.row())], current.column(),
+    return {(*model_.rows())[static_cast<std::size_t>(current.row())],
+            lstConnections->selectionModel()->isSelected(current), current.column(),
             lstConnections->verticalScrollBar()->value(),
             lstConnections->horizontalScrollBar()->value()};
 }
 
-// The connection that was current stays current, in view where it was, when it still exists.
+// The connection that was current stays current, in view where it was, when it still exists; it
+// is selected again only if it was.
 void frmMain::returnTo(const ListPlace& place) {
     if (!place.connection) return;
     const std::vector<TcpRow>& rows = *model_.rows();
     const auto found = std::ranges::find_if(
         rows, [&](const TcpRow& row) { return SameConnection(row, *place.connection); });
     if (found == rows.end()) return;
-    lstConnections->setCurrentIndex(
-        model_.index(static_cast<int>(found - rows.begin()), place.column));
+    lstConnections->selectionModel()->setCurrentIndex(
+        model_.index(static_cast<int>(found - rows.begin()), place.column),
+        place.selected ? QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows
+                       : QItemSelectionModel::NoUpdate);
     lstConnections->doItemsLayout();  // the scroll ranges follow the new rows before they are set
     lstConnections->verticalScrollBar()->setValue(place.verticalScroll);
     lstConnections->horizontalScrollBar()->setValue(place.horizontalScroll);
