@@ -3,8 +3,8 @@
 # namespace of its own with over two thousand loopback connections, opens each window from the
 # keyboard (and the About window's label with the mouse), and saves one PNG per window. One
 # connection opens after the first snapshot, so that the refreshed list marks it as new, and the
-# mouse rests on it for a picture of its tooltip, which names the two processes that hold it and
-# the host at its other end.
+# mouse rests on it for a picture of its tooltip, which names the two processes that hold it,
+# their program, the host at its other end, the service and the traffic so far.
 #
 # Needs (Debian packages): xvfb openbox xdotool x11-utils imagemagick iproute2 python3, fonts-liberation2 (faces
 # with the metrics of Times New Roman and Arial, so texts wrap as designed), and root or user
@@ -42,13 +42,17 @@ start_program "$program"
 main=$(window_named "Korvane Sockview - .* shown, .*")
 [[ -n $main ]] || fail "the main window did not appear"
 # Its client end is on 127.0.0.1, which the default filters hide: one new row shows, the first
-# in the list, held by the accepting process and by a worker it forked, as servers do.
-python3 -c 'import ctypes, os, socket, sys, time
+# in the list, held by the accepting process and by a worker it forked, as servers do, with a
+# request read and a page sent.
+/usr/bin/python3 -c 'import ctypes, os, socket, sys, time
 name = lambda text: ctypes.CDLL(None).prctl(15, text, 0, 0, 0)  # PR_SET_NAME
 name(b"web-server")
-listener = socket.create_server(("127.0.0.2", 7000))
-client = socket.create_connection(("127.0.0.2", 7000), source_address=("127.0.0.1", 0))
+listener = socket.create_server(("127.0.0.2", 443))
+client = socket.create_connection(("127.0.0.2", 443), source_address=("127.0.0.1", 0))
 server, _ = listener.accept()
+client.sendall(b"GET / " * 205)
+server.recv(4096)
+server.sendall(b"<p>page</p>" * 4400)
 if os.fork() == 0:
     name(b"web-worker")
     ctypes.CDLL(None).prctl(1, 9, 0, 0, 0)  # PR_SET_PDEATHSIG: ends with the server
@@ -65,7 +69,7 @@ sleep 1.5  # the tooltip waits for the mouse to rest
 # The client area's place on the screen, inside the window manager's frame.
 read -r X Y WIDTH < <(DISPLAY=$display xwininfo -id "$main" |
     awk '/Absolute upper-left [XY]|Width/ {printf "%s ", $NF} END {print ""}')
-DISPLAY=$display import -window root -crop "${WIDTH}x260+$X+$Y" +repage +dither -colors 256 \
+DISPLAY=$display import -window root -crop "${WIDTH}x330+$X+$Y" +repage +dither -colors 256 \
     -strip "PNG8:$out/owner-tooltip.png" || fail "could not save owner-tooltip.png"
 echo "$out/owner-tooltip.png"
 DISPLAY=$display xdotool mousemove 0 0
