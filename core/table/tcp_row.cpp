@@ -99,6 +99,23 @@ void SortIntoTableOrder(std::vector<TcpRow>& rows) {
         RadixSort(rows);
 }
 
+std::vector<TcpRow> MergedInTableOrder(std::span<const std::vector<TcpRow>> tables) {
+    std::vector<std::span<const TcpRow>> rest(tables.begin(), tables.end());
+    std::size_t total = 0;
+    for (const auto& table : tables) total += table.size();
+    std::vector<TcpRow> merged;
+    merged.reserve(total);
+    while (merged.size() < total) {
+        std::span<const TcpRow>* first = nullptr;
+        for (std::span<const TcpRow>& table : rest)
+            if (!table.empty() && (!first || TableOrder(table.front(), first->front())))
+                first = &table;
+        merged.push_back(first->front());
+        *first = first->subspan(1);
+    }
+    return merged;
+}
+
 void SortAndDropSocketsListedTwice(std::vector<TcpRow>& rows) {
     SortIntoTableOrder(rows);
     // Rows of one socket share its fields. Runs of equal fields are rare and short; a repeat need

@@ -97,6 +97,10 @@ std::vector<bool> NewConnections(std::span<const TcpRow> previousRows,
 // once.
 void SortIntoTableOrder(std::vector<TcpRow>& rows);
 
+// The rows of tables each in table order, merged into table order. Rows from different tables
+// name different connections.
+std::vector<TcpRow> MergedInTableOrder(std::span<const std::vector<TcpRow>> tables);
+
 // Sorts rows into table order and drops the repeats of a socket that a dump listed
 // twice: the same fields and holder key, or for a row without one the same row. Two sockets on
 // the same fields (listeners sharing a port) stay two rows.
