@@ -315,8 +315,8 @@ private slots:
         // the rows it showed and with the keys of those it hid.
         Filters filtersBefore = Filters::initial();
         filtersBefore.add(FilterKind::LocalPort, "2");
-        std::optional<PreviousSnapshot> before;
-        if (previous) before = Refresh({*previous, {}}, std::nullopt, filtersBefore).next;
+        std::optional<std::vector<ConnectionKey>> before;
+        if (previous) before = KeysOf(*Refresh({*previous, {}}, std::nullopt, filtersBefore).next);
         const RefreshResult result = Refresh(table, before, Filters::initial());
         QStringList shown;
         for (std::size_t i = 0; i < result.shown->size(); ++i)

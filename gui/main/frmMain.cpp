@@ -122,13 +122,15 @@ void frmMain::cmdRefresh_Click() {
     try {
         refreshes_.start(
             [read = tableSource_, previous = std::move(previous_), filters = filters_]() mutable {
+                std::optional<std::vector<ConnectionKey>> keys;
+                if (previous) keys = KeysOf(*std::exchange(previous, std::nullopt));
                 TcpTable table;
                 try {
                     table = read();
                 } catch (const std::exception& error) {
                     table.failure = error.what();
                 }
-                return Refresh(std::move(table), std::move(previous), filters);
+                return Refresh(std::move(table), std::move(keys), filters);
             },
             [this](RefreshResult result) { showRefresh(std::move(result)); });
     } catch (const std::system_error& error) {
