@@ -5,6 +5,7 @@
 
 #include "app/display.h"
 #include "app/running_mark.h"
+#include "core/base/large_buffers.h"
 #include "core/table/tcp_table.h"
 #include "gui/main/frmMain.h"
 #include "kit/real_desktop.h"
@@ -31,6 +32,7 @@ void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString& m
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    ReturnLargeBuffersWhenFreed();
     MarkProgramRunning();
     std::vector<char*> arguments(argv, argv + argc);
     switch (DisplayChoiceHere()) {
