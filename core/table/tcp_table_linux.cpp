@@ -30,8 +30,8 @@ constexpr std::size_t ReadSize = 64 * 1024;
 std::string ErrnoText(int error) { return std::strerror(error); }
 
 // Parts pay once the kernel's work on the sockets outweighs what each part adds to it: one more
-// walk over every socket, which costs about a fifth of a dump. Below this many sockets, or on
-// one core, the table is one dump.
+// walk over every socket of each family, some two fifths of a dump. Below this many sockets, or
+// on one core, the table is one dump.
 constexpr std::size_t PartsFrom = 10000;
 // Each part walks every socket: beyond a few, the walks outweigh what the parts share out.
 constexpr unsigned MostParts = 4;
@@ -71,12 +71,16 @@ int ReadWholeFile(const char* path, std::string& text) {
     return 0;
 }
 
-// The TCP sockets that a sockstat file of /proc/net counts, in use or in TIME-WAIT: about the
-// rows of the table. 0 when the file cannot be read.
-std::size_t CountedTcpSockets(const char* path) {
+// What a small /proc file holds; empty when it cannot be read.
+std::string WholeFile(const char* path) {
     std::string text;
-    if (ReadWholeFile(path, text) != 0) return 0;
-    std::istringstream lines(text);
+    return ReadWholeFile(path, text) == 0 ? text : std::string();
+}
+
+// The TCP sockets that a sockstat file of /proc/net counts, in use or in TIME-WAIT: about the
+// rows of the table.
+std::size_t CountedTcpSockets(const std::string& sockstat) {
+    std::istringstream lines(sockstat);
     std::size_t sockets = 0;
     for (std::string line; std::getline(lines, line);) {
         std::istringstream words(line);
@@ -90,20 +94,15 @@ std::size_t CountedTcpSockets(const char* path) {
     return sockets;
 }
 
-std::size_t PartCount() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    if (cores < 2) return 1;
-    const std::size_t sockets =
-        CountedTcpSockets("/proc/net/sockstat") + CountedTcpSockets("/proc/net/sockstat6");
-    return sockets < PartsFrom ? 1 : std::min(cores, MostParts);
+// One part a core, up to the bound; one dump on one core or for a small table.
+std::size_t PartCount(unsigned cores, std::size_t sockets) {
+    return cores < 2 || sockets < PartsFrom ? 1 : std::min(cores, MostParts);
 }
 
-// The range this system picks its clients' ports from (in this network namespace).
-PortRange ClientPorts() {
-    std::string text;
+// The range of ip_local_port_range, which the system picks its clients' ports from.
+PortRange ClientPorts(const std::string& range) {
     unsigned first = 0, last = 0;
-    if (ReadWholeFile("/proc/sys/net/ipv4/ip_local_port_range", text) != 0 ||
-        std::sscanf(text.c_str(), "%u %u", &first, &last) != 2 || first > last || last > 65535)
+    if (std::sscanf(range.c_str(), "%u %u", &first, &last) != 2 || first > last || last > 65535)
         return DefaultClientPorts;
     return {static_cast<std::uint16_t>(first), static_cast<std::uint16_t>(last)};
 }
@@ -174,7 +173,11 @@ TcpTable DumpTcpTableInParts(const NetlinkOpener& open, std::span<const PortRang
 }
 
 TcpTable ReadNetlinkTcpTable() {
-    const std::vector<PortRange> parts = PortParts(PartCount(), ClientPorts());
+    const std::size_t sockets = CountedTcpSockets(WholeFile("/proc/net/sockstat")) +
+                                CountedTcpSockets(WholeFile("/proc/net/sockstat6"));
+    const std::vector<PortRange> parts =
+        PortParts(PartCount(std::thread::hardware_concurrency(), sockets),
+                  ClientPorts(WholeFile("/proc/sys/net/ipv4/ip_local_port_range")));
     return DumpTcpTableInParts([] { return NetlinkSocket(); }, parts);
 }
 
