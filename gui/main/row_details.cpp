@@ -11,9 +11,8 @@ RowDetails::RowDetails(OwnerLookup ownerLookup, HostLookup hostLookup, QObject* 
           QMetaObject::invokeMethod(
               this,
               [this, address] {
-                  emit answered([address](const TcpRow& row) {
-                      return row.remoteAddress == address;
-                  });
+                  emit answered(
+                      [address](const TcpRow& row) { return row.remoteAddress == address; });
               },
               Qt::QueuedConnection);
       }) {}
