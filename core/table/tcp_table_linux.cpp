@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <sstream>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -151,6 +151,8 @@ TcpTable DumpTcpTableInParts(const NetlinkOpener& open, std::span<const PortRang
                 read[part] = DumpTcpTable(sockets[part], parts[part]);
             } catch (const std::exception& error) {
                 read[part] = {{}, error.what()};
+            } catch (...) {
+                read[part] = {{}, "a part of the table could not be read"};
             }
         };
         try {
@@ -158,7 +160,7 @@ TcpTable DumpTcpTableInParts(const NetlinkOpener& open, std::span<const PortRang
             for (std::size_t part = 1; part < parts.size(); ++part)
                 others.emplace_back(readPart, part);
             readPart(0);
-        } catch (const std::system_error& error) {  // a thread that could not start
+        } catch (const std::exception& error) {  // a thread that could not start
             read[0] = {{}, error.what()};
         }
         if (std::ranges::all_of(read, &TcpTable::readable)) {
