@@ -347,7 +347,8 @@ Launch LaunchOnce(const Setup& setup, Ending ending, int networkNamespace) {
         result.firstPeak = PeakRssBytes(program.pid());
         for (int refresh = 0; refresh < Refreshes; ++refresh) {
             const int changes = watch.captionChanges();
-            if (!PressRefresh(setup, watch) || !WaitForRefresh(watch, changes, deadline)) {
+            if (!PressRefresh(setup, watch) ||
+                !WaitForRefresh(watch, changes, Clock::now() + LaunchTimeout)) {
                 result.failure = "refresh " + std::to_string(refresh + 1) + " did not end";
                 return result;
             }

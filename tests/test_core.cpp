@@ -94,9 +94,11 @@ QByteArray PartOf(QByteArray dump, PortRange ports) {
     int left = dump.size();
     for (auto* header = reinterpret_cast<nlmsghdr*>(dump.data()); NLMSG_OK(header, left);
          header = NLMSG_NEXT(header, left)) {
-        const auto& id = static_cast<inet_diag_msg*>(NLMSG_DATA(header))->id;
-        const int higher = std::max(qFromBigEndian(id.idiag_sport), qFromBigEndian(id.idiag_dport));
-        if (header->nlmsg_type == NLMSG_DONE || (higher >= ports.first && higher <= ports.last))
+        const auto& id = static_cast<inet_diag_msg*>(NLMSG_DATA(header))->id;  // not in the end
+        const auto higher = [&] {
+            return std::max(qFromBigEndian(id.idiag_sport), qFromBigEndian(id.idiag_dport));
+        };
+        if (header->nlmsg_type == NLMSG_DONE || (higher() >= ports.first && higher() <= ports.last))
             part += QByteArray(reinterpret_cast<char*>(header), NLMSG_ALIGN(header->nlmsg_len));
     }
     return part;
