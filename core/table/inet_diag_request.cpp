@@ -4,8 +4,6 @@
 #include <linux/netlink.h>
 #include <netinet/in.h>
 
-#include <cstring>
-
 namespace {
 
 template <class T>
