@@ -347,9 +347,13 @@ Launch LaunchOnce(const Setup& setup, Ending ending, int networkNamespace) {
         result.firstPeak = PeakRssBytes(program.pid());
         for (int refresh = 0; refresh < Refreshes; ++refresh) {
             const int changes = watch.captionChanges();
-            if (!PressRefresh(setup, watch) ||
-                !WaitForRefresh(watch, changes, Clock::now() + LaunchTimeout)) {
-                result.failure = "refresh " + std::to_string(refresh + 1) + " did not end";
+            const std::string which = "refresh " + std::to_string(refresh + 1);
+            if (!PressRefresh(setup, watch)) {
+                result.failure = which + ": Refresh List could not be clicked (xdotool)";
+                return result;
+            }
+            if (!WaitForRefresh(watch, changes, Clock::now() + LaunchTimeout)) {
+                result.failure = which + " did not end in the time allowed";
                 return result;
             }
             WaitUntilIdle(program.pid());
