@@ -9,6 +9,7 @@
 #include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -446,6 +447,21 @@ std::optional<TableFigures> MeasureTable(const Setup& setup, int runs, int empty
                         Median(firstPeak), Median(sessionPeak), Median(settled),   tableRows};
 }
 
+// A folder of X sockets of the bench's own (a mount namespace with a tmpfs over it), which the
+// launches in the empty namespace reach the server through: the server's other socket is an
+// abstract one, of its network namespace alone. Another X server started meanwhile on this
+// machine could otherwise take the display's socket file.
+bool PrivateSocketFolder(std::string* why) {
+    const char* folder = "/tmp/.X11-unix";
+    mkdir(folder, 01777);
+    if (unshare(CLONE_NEWNS) == 0 &&
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+        mount("tmpfs", folder, "tmpfs", 0, "mode=1777") == 0)
+        return true;
+    *why = std::string("a private ") + folder + ": " + std::strerror(errno);
+    return false;
+}
+
 std::string ProgramNextToBench() {
     std::error_code error;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -568,7 +584,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     PrivateXServer server;
-    if (!server.Start(&why)) {
+    if (!PrivateSocketFolder(&why) || !server.Start(&why)) {
         std::fprintf(stderr, "sockview-launch-bench: %s\n", why.c_str());
         return 1;
     }
