@@ -6,6 +6,7 @@
 #include "app/display.h"
 #include "app/process_end.h"
 #include "app/running_mark.h"
+#include "core/base/large_buffers.h"
 #include "core/table/tcp_table.h"
 #include "gui/main/frmMain.h"
 #include "kit/real_desktop.h"
@@ -32,6 +33,7 @@ void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString& m
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    ReturnLargeBuffersWhenFreed();
     MarkProgramRunning();
     std::vector<char*> arguments(argv, argv + argc);
     switch (DisplayChoiceHere()) {

@@ -122,6 +122,16 @@ void ConnectionFarm::closeAll() {
     opened_ = 0;
 }
 
+int EmptyNetworkNamespace(std::string* why) {
+    if (unshare(CLONE_NEWNET) != 0) {
+        *why = std::string("unshare(CLONE_NEWNET): ") + std::strerror(errno);
+        return -1;
+    }
+    const int descriptor = open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) *why = std::string("/proc/self/ns/net: ") + std::strerror(errno);
+    return descriptor;
+}
+
 bool EnterBenchNamespace(std::string* why) {
     if (unshare(CLONE_NEWNET) != 0) {
         *why = std::string("unshare(CLONE_NEWNET): ") + std::strerror(errno);

@@ -29,3 +29,8 @@ private:
 // Moves this process into a network namespace of its own with loopback up and the whole port
 // range free for clients.
 bool EnterBenchNamespace(std::string* why);
+
+// A network namespace of its own, empty, for launches to compare with: its descriptor, for
+// setns(), or -1 with the reason. Leaves this process in it, to be moved on by
+// EnterBenchNamespace.
+int EmptyNetworkNamespace(std::string* why);

@@ -1,9 +1,11 @@
-// Measures the snapshot and a full refresh of the main window against `ss -tan4` on the same
-// table, both while the owners are looked up beside them, the longest the window's event loop
-// waits during a refresh, the memory the list holds per listed row, the longest a row's tooltip
-// question (its owner and its remote host, with their lookups running) keeps the window waiting,
-// and how soon every owner is known against `ss -tanp`. Run as root: it makes its own network
-// namespace.
+// Measures inside the program, with the main window on Qt's offscreen platform: at each size, the
+// floor (the snapshot's dumps, only counted), the snapshot and `ss -tan4` in alternating order, a
+// refresh from the press to the rows painted, the longest the window's event loop waits from the
+// press until the owners are in and 100 ms more (with a row current in every other run), the
+// longest a row's tooltip question takes meanwhile, how soon every owner is known against
+// `ss -tanp`, and the memory the list holds per listed row. Checks the goals and ends with status
+// 1, naming each figure, when one is missed or cannot be measured. Run as root: it makes its own
+// network namespace.
 // Usage: sockview-bench [connections ...]
 #include <fcntl.h>
 #include <malloc.h>
@@ -12,9 +14,10 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QHeaderView>
+#include <QTableView>
 #include <QTimer>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -23,6 +26,8 @@
 #include <vector>
 
 #include "bench/connection_farm.h"
+#include "bench/raw_dump.h"
+#include "core/base/large_buffers.h"
 #include "core/table/tcp_table.h"
 #include "gui/main/frmMain.h"
 
@@ -30,19 +35,30 @@ extern char** environ;
 
 namespace {
 
-constexpr int Runs = 5;
+constexpr int Runs = 6, RunsAtLargeTables = 4;  // half of them with a row current
 constexpr int LargestWithOwnerPeer = 100000;
+constexpr int LargeTable = 500000;                       // connections: a million rows
+constexpr int FloorGoalsFrom = 100000;                   // connections
+constexpr double SnapshotGoal = 0.8, RefreshGoal = 1.0;  // times the floor
+constexpr double StallGoalMs = 16, StallGoalAtLargeTablesMs = 50;
+constexpr auto AfterOwners = std::chrono::milliseconds(100);
+constexpr auto QuestionInterval = std::chrono::milliseconds(10);  // a pointer resting on rows
 using Clock = std::chrono::steady_clock;
 
 double Seconds(const std::function<void()>& work) {
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = Clock::now();
     work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+double Worst(const std::vector<double>& values) {
+    return values.empty() ? 0 : *std::ranges::max_element(values);
 }
 
 void RunSs(const char* options) {
@@ -60,75 +76,157 @@ std::size_t HeapInUse() {
     return info.uordblks + info.hblkhd;
 }
 
-// A refresh as the user sees it, from the press to the rows painted. Returns the longest that
-// the window's event loop waited meanwhile, as a timer due every millisecond sees it.
-double RefreshAndWaitForRows(frmMain& window) {
-    QEventLoop loop;
-    QObject::connect(&window, &frmMain::refreshed, &loop, &QEventLoop::quit);
-    QTimer ticks;
-    ticks.setTimerType(Qt::PreciseTimer);
-    ticks.setInterval(1);
-    Clock::time_point last = Clock::now();
-    double longest = 0;
-    const auto tick = [&] {
-        const Clock::time_point now = Clock::now();
-        longest = std::max(longest, std::chrono::duration<double>(now - last).count());
-        last = now;
-    };
-    QObject::connect(&ticks, &QTimer::timeout, tick);
-    ticks.start();
-    window.cmdRefresh_Click();
-    tick();
-    loop.exec();
-    tick();
-    QCoreApplication::processEvents();  // paints the rows
-    tick();
-    return longest;
+void WaitFor(const bool& done) {
+    while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
+
+// What one refresh showed the user.
+struct RefreshRun {
+    double rowsPainted = 0;  // seconds from the press
+    double longestStall = 0, longestQuestion = 0, ownersKnown = 0;
+};
+
+// The main window and the moments its refreshes reach.
+class Window {
+public:
+    Window()
+        : window_(
+              [this] {
+                  TcpTable table = GetTcpTable();
+                  snapshotTaken_ = Clock::now();
+                  return table;
+              },
+              RowDetails::SystemSources()) {
+        QObject::connect(&window_, &frmMain::refreshed, [this] { refreshed_ = true; });
+        QObject::connect(&window_.details(), &RowDetails::ownersKnown, [this] {
+            ownersKnown_ = Clock::now();
+            ownersIn_ = true;
+        });
+        window_.show();
+        // The refresh that the window starts with: a press before it is in would be ignored.
+        WaitFor(refreshed_);
+        WaitFor(ownersIn_);
+    }
+    const frmMain& window() const { return window_; }
+
+    // A press of Refresh List, with the row in the middle of the list current or none. The
+    // window's event loop runs from the press until the owners are in and a little more, with
+    // a timer due every millisecond that sees how long it waits, and a tooltip question now and
+    // then over rows spread across the list, whose remote hosts are looked up meanwhile.
+    RefreshRun refresh(bool rowCurrent) {
+        QTableView* list = window_.lstConnections;
+        const ConnectionModel& model = window_.connections();
+        list->setCurrentIndex(rowCurrent ? model.index(model.rowCount() / 2, 0) : QModelIndex());
+        RefreshRun run;
+        refreshed_ = ownersIn_ = false;
+        bool paintSeen = false, painted = false;
+        Clock::time_point last = Clock::now();
+        const auto tick = [&] {
+            const Clock::time_point now = Clock::now();
+            run.longestStall =
+                std::max(run.longestStall, std::chrono::duration<double>(now - last).count());
+            last = now;
+        };
+        // The first paint once the rows are in: timed when it is done.
+        PaintWatch paints(list->viewport(), [&] {
+            if (!refreshed_ || std::exchange(paintSeen, true)) return;
+            QTimer::singleShot(0, [&] {
+                painted = true;
+                run.rowsPainted = std::chrono::duration<double>(Clock::now() - pressed_).count();
+            });
+        });
+        QTimer ticks, questions;
+        ticks.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&ticks, &QTimer::timeout, tick);
+        int asked = 0;
+        QObject::connect(&questions, &QTimer::timeout, [&] {
+            const int rows = model.rowCount();
+            if (rows == 0) return;
+            const int row = static_cast<int>(static_cast<long long>(asked++) * 7919 % rows);
+            run.longestQuestion =
+                std::max(run.longestQuestion,
+                         Seconds([&] { model.data(model.index(row, 0), Qt::ToolTipRole); }));
+        });
+        ticks.start(1);
+        questions.start(QuestionInterval);
+        pressed_ = Clock::now();
+        window_.cmdRefresh_Click();
+        tick();
+        while (!(painted && ownersIn_ && Clock::now() > ownersKnown_ + AfterOwners))
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        tick();
+        run.ownersKnown = std::chrono::duration<double>(ownersKnown_ - snapshotTaken_).count();
+        return run;
+    }
+
+private:
+    // Calls `painting` as each paint of the widget begins.
+    class PaintWatch : public QObject {
+    public:
+        PaintWatch(QWidget* widget, std::function<void()> painting)
+            : widget_(widget), painting_(std::move(painting)) {
+            widget_->installEventFilter(this);
+        }
+        ~PaintWatch() override { widget_->removeEventFilter(this); }
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (watched == widget_ && event->type() == QEvent::Paint) painting_();
+            return false;
+        }
+
+    private:
+        QWidget* widget_;
+        std::function<void()> painting_;
+    };
+
+    Clock::time_point pressed_, snapshotTaken_, ownersKnown_;
+    bool refreshed_ = false, ownersIn_ = false;
+    frmMain window_;
+};
 
 // What a list that has never held rows grows by when it takes the table, per listed row: the
 // model's rows and their flags, the keys kept of the snapshot for the next refresh, what the
 // look at their owners found, and everything the view keeps for them. The first refresh reads
 // an empty table, so the list's own memory can be told apart from everything else.
 std::size_t ListBytesPerRow() {
-    std::atomic<bool> empty = true;
+    bool empty = true, known = false, refreshed = false;
     frmMain window([&empty] { return empty ? TcpTable{} : GetTcpTable(); },
                    RowDetails::SystemSources());
-    bool known = false;
     QObject::connect(&window.details(), &RowDetails::ownersKnown, [&known] { known = true; });
+    QObject::connect(&window, &frmMain::refreshed, [&refreshed] { refreshed = true; });
     window.show();
-    while (!known) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    WaitFor(known);
     malloc_trim(0);
     const std::size_t before = HeapInUse();
     empty = false;
-    known = false;
-    RefreshAndWaitForRows(window);
-    while (!known) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    known = refreshed = false;
+    window.cmdRefresh_Click();
+    WaitFor(refreshed);
+    WaitFor(known);
     malloc_trim(0);
     const std::size_t listed = static_cast<std::size_t>(window.connections().rowCount());
     const std::size_t after = HeapInUse();
     return listed == 0 || after < before ? 0 : (after - before) / listed;
 }
 
-// The longest a question for a row's owner takes, over a thousand rows spread over the list.
-double SlowestOwnerQuestion(const frmMain& window) {
-    const ConnectionModel& model = window.connections();
-    const int rows = model.rowCount();
-    double slowest = 0;
-    for (int i = 0; i < 1000 && rows > 0; ++i) {
-        const int row = static_cast<int>(static_cast<long long>(i) * 7919 % rows);
-        slowest =
-            std::max(slowest, Seconds([&] { model.data(model.index(row, 0), Qt::ToolTipRole); }));
+// A figure and its goal, named as the RESULT line names it.
+struct Check {
+    std::vector<std::string> missed;
+    void atMost(const char* name, int connections, double value, double goal) {
+        if (value > 0 && value <= goal) return;
+        char line[200];
+        std::snprintf(line, sizeof line, "%s=%.2f at %d connections: %s %.2f", name, value,
+                      connections, value > 0 ? "goal" : "not measured; goal", goal);
+        missed.emplace_back(line);
     }
-    return slowest;
-}
+};
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    ReturnLargeBuffersWhenFreed();  // as the program does
     std::vector<int> counts;
     for (int i = 1; i < argc; ++i) counts.push_back(std::stoi(argv[i]));
-    if (counts.empty()) counts = {1000, 10000, 100000, 500000};
+    if (counts.empty()) counts = {1000, 10000, 100000, LargeTable};
 
     std::string why;
     if (!EnterBenchNamespace(&why)) {
@@ -138,74 +236,95 @@ int main(int argc, char* argv[]) {
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    // The moment each snapshot of the window's refresh was taken, and when its owners were in.
-    Clock::time_point snapshotTaken, ownersKnown;
-    frmMain window(
-        [&snapshotTaken] {
-            TcpTable table = GetTcpTable();
-            snapshotTaken = Clock::now();
-            return table;
-        },
-        RowDetails::SystemSources());
-    QObject::connect(&window.details(), &RowDetails::ownersKnown,
-                     [&ownersKnown] { ownersKnown = Clock::now(); });
-    window.show();
+    Window window;
+    const unsigned cores = std::thread::hardware_concurrency();
 
     std::vector<std::string> results;
+    Check check;
     ConnectionFarm farm;
     for (const int count : counts) {
         if (!farm.grow(count, &why)) {
             std::fprintf(stderr, "sockview-bench: %s\n", why.c_str());
             return 1;
         }
-        std::vector<double> snapshot, refresh, stall, ss, block, ready, ssOwners;
-        std::size_t rows = 0;
+        std::vector<double> floor, snapshot, ss, snapshotRatio, ssRatio, refreshRatio, refresh;
+        std::vector<double> stallNone, stallCurrent, question, ready, ssOwners;
+        std::size_t rows = 0, counted = 0;
         // A million rows take seconds a run, and ss -tanp minutes: fewer runs, and no peer.
         const bool large = count > LargestWithOwnerPeer;
-        const int runs = large ? 3 : Runs;
+        const int runs = large ? RunsAtLargeTables : Runs;
         for (int run = 0; run < runs; ++run) {
-            // The refresh starts the look at the owners; the snapshot and the questions are
-            // measured while it runs. The look of an earlier refresh may end during this one's.
-            refresh.push_back(Seconds([&] { stall.push_back(RefreshAndWaitForRows(window)); }));
-            snapshot.push_back(Seconds([&] { rows = GetTcpTable().rows.size(); }));
-            double slowest = 0;
-            while (ownersKnown <= snapshotTaken) {
-                slowest = std::max(slowest, SlowestOwnerQuestion(window));
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            }
-            slowest = std::max(slowest, SlowestOwnerQuestion(window));
-            block.push_back(slowest);
-            ready.push_back(std::chrono::duration<double>(ownersKnown - snapshotTaken).count());
-            ss.push_back(Seconds([] { RunSs("-tan4"); }));
+            // The floor first in one run, last in the next, so that neither has the warmer cache.
+            double floorRun = 0, snapshotRun = 0, ssRun = 0;
+            const auto readFloor = [&] {
+                floorRun = Seconds([&] { counted = CountDumpedSockets(); });
+            };
+            if (run % 2 == 0) readFloor();
+            snapshotRun = Seconds([&] { rows = GetTcpTable().rows.size(); });
+            ssRun = Seconds([] { RunSs("-tan4"); });
+            if (run % 2 == 1) readFloor();
+            const RefreshRun refreshRun = window.refresh(run % 2 == 1);
+            floor.push_back(floorRun);
+            snapshot.push_back(snapshotRun);
+            ss.push_back(ssRun);
+            refresh.push_back(refreshRun.rowsPainted);
+            snapshotRatio.push_back(snapshotRun / floorRun);
+            ssRatio.push_back(ssRun / floorRun);
+            refreshRatio.push_back(refreshRun.rowsPainted / floorRun);
+            (run % 2 == 1 ? stallCurrent : stallNone).push_back(refreshRun.longestStall * 1e3);
+            question.push_back(refreshRun.longestQuestion * 1e3);
+            ready.push_back(refreshRun.ownersKnown);
         }
         for (int run = 0; run < (large ? 0 : 3); ++run)
             ssOwners.push_back(Seconds([] { RunSs("-tanp"); }));
-        const std::size_t listed = static_cast<std::size_t>(window.connections().rowCount());
+        const std::size_t listed =
+            static_cast<std::size_t>(window.window().connections().rowCount());
         const std::size_t bytesPerRow = ListBytesPerRow();
 
-        const double a = Median(snapshot), b = Median(refresh), c = Median(ss);
-        const double stalled = Median(stall), worst = *std::ranges::max_element(stall);
-        const double blocked = Median(block), known = Median(ready);
-        const double p = ssOwners.empty() ? 0 : Median(ssOwners);
+        const double known = Median(ready), p = Median(ssOwners);
+        const double worstStall = std::max(Worst(stallNone), Worst(stallCurrent));
         std::printf(
-            "connections=%d rows=%zu listed=%zu  snapshot %.1f ms  refresh %.1f ms  "
-            "ss -tan4 %.1f ms  longest UI stall %.1f ms (worst %.1f ms)  longest owner question "
-            "%.3f ms  owners known %.1f ms  ss -tanp %.1f ms  (median of %d; ss -tanp of 3; "
-            "%u cores)\n",
-            count, rows, listed, a * 1e3, b * 1e3, c * 1e3, stalled * 1e3, worst * 1e3,
-            blocked * 1e3, known * 1e3, p * 1e3, runs, std::thread::hardware_concurrency());
-        char line[400];
-        std::snprintf(line, sizeof line,
-                      "RESULT cores=%u connections=%d rows=%zu snapshot_ratio=%.2f "
-                      "refresh_ratio=%.2f ui_stall_ms=%.1f ui_stall_worst_ms=%.1f "
-                      "list_bytes_per_row=%zu owner_block_ms=%.3f owner_ready_ms=%.1f "
-                      "ss_p_ms=%.1f owner_vs_ss_p=%.3f",
-                      std::thread::hardware_concurrency(), count, rows, a / c, b / c, stalled * 1e3,
-                      worst * 1e3, bytesPerRow, blocked * 1e3, known * 1e3, p * 1e3,
-                      p > 0 ? known / p : 0);
+            "connections=%d rows=%zu listed=%zu (%u cores, median of %d runs)\n"
+            "  floor (dumps counted, %zu sockets) %.1f ms; snapshot %.1f ms (%.2fx the floor); "
+            "refresh to rows painted %.1f ms (%.2fx); ss -tan4 %.1f ms (%.2fx)\n"
+            "  UI stall from the press until the owners are in + 100 ms: no row current %.1f ms "
+            "(worst %.1f), a row current %.1f ms (worst %.1f)\n"
+            "  longest tooltip question %.3f ms; owners known %.1f ms after the snapshot "
+            "(ss -tanp %.1f ms); list memory %zu B per row\n",
+            count, rows, listed, cores, runs, counted, Median(floor) * 1e3, Median(snapshot) * 1e3,
+            Median(snapshotRatio), Median(refresh) * 1e3, Median(refreshRatio), Median(ss) * 1e3,
+            Median(ssRatio), Median(stallNone), Worst(stallNone), Median(stallCurrent),
+            Worst(stallCurrent), Worst(question), known * 1e3, p * 1e3, bytesPerRow);
+        char line[500];
+        std::snprintf(
+            line, sizeof line,
+            "RESULT cores=%u connections=%d rows=%zu floor_ms=%.1f snapshot_vs_floor=%.2f "
+            "refresh_vs_floor=%.2f ss_vs_floor=%.2f ui_stall_ms=%.1f "
+            "ui_stall_worst_ms=%.1f ui_stall_current_ms=%.1f "
+            "ui_stall_current_worst_ms=%.1f list_bytes_per_row=%zu "
+            "owner_block_ms=%.3f owner_ready_ms=%.1f ss_p_ms=%.1f",
+            cores, count, rows, Median(floor) * 1e3, Median(snapshotRatio), Median(refreshRatio),
+            Median(ssRatio), Median(stallNone), Worst(stallNone), Median(stallCurrent),
+            Worst(stallCurrent), bytesPerRow, Worst(question), known * 1e3, p * 1e3);
         results.emplace_back(line);
         std::fflush(stdout);
+
+        if (counted == 0 || rows == 0) check.missed.push_back("floor: no sockets counted or read");
+        // The parts that beat one dump need a second core; small tables are fixed costs.
+        if (count >= FloorGoalsFrom && cores >= 2) {
+            check.atMost("snapshot_vs_floor", count, Median(snapshotRatio), SnapshotGoal);
+            check.atMost("refresh_vs_floor", count, Median(refreshRatio), RefreshGoal);
+        }
+        check.atMost("ui_stall_worst_ms", count, worstStall,
+                     count >= LargeTable ? StallGoalAtLargeTablesMs : StallGoalMs);
     }
+    std::printf(
+        "goals: snapshot_vs_floor <= %.2f and refresh_vs_floor <= %.2f from %d "
+        "connections on 2 cores or more; ui_stall_worst_ms <= %.0f, from %d connections "
+        "<= %.0f\n",
+        SnapshotGoal, RefreshGoal, FloorGoalsFrom, StallGoalMs, LargeTable,
+        StallGoalAtLargeTablesMs);
     for (const std::string& line : results) std::puts(line.c_str());
-    return 0;
+    for (const std::string& missed : check.missed) std::printf("MISSED %s\n", missed.c_str());
+    return check.missed.empty() ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -34,7 +35,7 @@ bool PrivateXServer::Start(std::string* why) {
         dup2(quiet, 1);
         dup2(quiet, 2);
         const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-br",
                "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -105,12 +106,63 @@ void TopLevelWatch::ReadCaption(xcb_window_t window, std::string_view text) {
         const std::string caption(
             static_cast<const char*>(xcb_get_property_value(reply.get())),
             static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));
+        if (window == window_) currentCaption_ = caption;
         if (caption.find(text) != std::string::npos && !captionSeen_.contains(window)) {
             captionSeen_[window] = Clock::now();
             caption_ = caption;
         }
         return;
     }
+}
+
+// Where the program's window is drawn, in pixels of its client area as designed: a line across
+// the middle, which its first paint fills, and the start of the list's first two rows, below its
+// header, where a row's local address shows in dark text on white.
+constexpr int MiddleLine = 240, ClientWidth = 552;
+constexpr int RowsLeft = 10, RowsTop = 142, RowsWidth = 90, RowsHeight = 28;
+constexpr int TextPixelsInARow = 20;
+
+std::vector<std::uint32_t> TopLevelWatch::Pixels(int x, int y, int width, int height) {
+    const xcb_get_image_cookie_t cookie = xcb_get_image(
+        connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, window_, static_cast<int16_t>(x),
+        static_cast<int16_t>(y), static_cast<uint16_t>(width), static_cast<uint16_t>(height), ~0u);
+    std::unique_ptr<xcb_get_image_reply_t, decltype(&free)> reply(
+        xcb_get_image_reply(connection_, cookie, nullptr), &free);
+    if (!reply || reply->depth != 24) return {};
+    const auto* data = reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(reply.get()));
+    return {data, data + xcb_get_image_data_length(reply.get()) / 4};
+}
+
+bool TopLevelWatch::awaitingPaint() const {
+    return mapped_ && (!painted_ || (captioned() && !rowsPainted_));
+}
+
+void TopLevelWatch::LookAtPixels() {
+    if (!awaitingPaint()) return;
+    const Clock::time_point now = Clock::now();
+    if (!painted_) {
+        const auto line = Pixels(0, MiddleLine, ClientWidth, 1);
+        if (std::ranges::any_of(line, [](std::uint32_t pixel) { return (pixel & 0xFFFFFF) != 0; }))
+            painted_ = now;
+    }
+    if (painted_ && captioned() && !rowsPainted_) {
+        const auto rows = Pixels(RowsLeft, RowsTop, RowsWidth, RowsHeight);
+        const auto dark = std::ranges::count_if(rows, [](std::uint32_t pixel) {
+            return ((pixel >> 16 & 0xFF) + (pixel >> 8 & 0xFF) + (pixel & 0xFF)) < 3 * 128;
+        });
+        if (dark >= TextPixelsInARow) rowsPainted_ = now;
+    }
+}
+
+std::pair<int, int> TopLevelWatch::OnRoot(int x, int y) {
+    std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> reply(
+        xcb_translate_coordinates_reply(
+            connection_,
+            xcb_translate_coordinates(connection_, window_, root_, static_cast<int16_t>(x),
+                                      static_cast<int16_t>(y)),
+            nullptr),
+        &free);
+    return reply ? std::pair<int, int>{reply->dst_x, reply->dst_y} : std::pair<int, int>{x, y};
 }
 
 bool TopLevelWatch::Update(std::string_view text) {
@@ -135,11 +187,13 @@ bool TopLevelWatch::Update(std::string_view text) {
                 const auto* property = reinterpret_cast<xcb_property_notify_event_t*>(event);
                 if (property->atom == netWmName_ || property->atom == XCB_ATOM_WM_NAME)
                     ReadCaption(property->window, text);
+                if (property->atom == netWmName_ && property->window == window_) ++captionChanges_;
                 break;
             }
             default: break;  // errors for windows already gone, and the rest
         }
     }
+    LookAtPixels();
     return captioned().has_value();
 }
 

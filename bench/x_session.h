@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // A private X server (Xvfb) on a display number it picks itself, with no window manager, so
 // that the program's windows are top-levels of the root. It ends with this object, or with the
@@ -27,7 +29,9 @@ private:
 };
 
 // Watches, from its own connection, the ordinary top-level windows created on a display after
-// it began: when the first of them is mapped, and when its caption first holds a given text.
+// it began: when the first of them is mapped, when its client area is first painted, when its
+// caption first holds a given text, and when the program's list first shows rows. The root is
+// black (the server is started so), which a window that has not painted shows through.
 class TopLevelWatch {
 public:
     using Clock = std::chrono::steady_clock;
@@ -42,23 +46,37 @@ public:
     int fd() const { return xcb_get_file_descriptor(connection_); }
 
     std::optional<Clock::time_point> mapped() const { return mapped_; }
+    std::optional<Clock::time_point> painted() const { return painted_; }
+    // When the list's first rows were first seen painted, from the caption with the text on.
+    std::optional<Clock::time_point> rowsPainted() const { return rowsPainted_; }
+    // Whether a paint is awaited, which only reading the window's pixels again tells.
+    bool awaitingPaint() const;
+    // How often the caption has changed.
+    int captionChanges() const { return captionChanges_; }
     // When the caption with the text was first seen, or the window mapped if that came later:
     // the moment a user could read it.
     std::optional<Clock::time_point> captioned() const;
     const std::string& caption() const { return caption_; }
+    const std::string& currentCaption() const { return currentCaption_; }
     // Asks the mapped window to close, as a window manager's close box does.
     void RequestClose();
+    // The root's coordinates of a point of the mapped window's client area.
+    std::pair<int, int> OnRoot(int x, int y);
 
 private:
     void Track(xcb_window_t window, std::string_view text);
     void ReadCaption(xcb_window_t window, std::string_view text);
+    // The pixels of a rectangle of the mapped window, each 32 bits; empty when it cannot be read.
+    std::vector<std::uint32_t> Pixels(int x, int y, int width, int height);
+    void LookAtPixels();
     xcb_atom_t Atom(const char* name);
 
     xcb_connection_t* connection_ = nullptr;
     xcb_window_t root_ = 0;
     xcb_atom_t netWmName_ = 0, wmProtocols_ = 0, wmDeleteWindow_ = 0;
     xcb_window_t window_ = 0;
-    std::optional<Clock::time_point> mapped_;
+    std::optional<Clock::time_point> mapped_, painted_, rowsPainted_;
+    int captionChanges_ = 0;
     std::map<xcb_window_t, Clock::time_point> captionSeen_;
-    std::string caption_;
+    std::string caption_, currentCaption_;
 };

@@ -67,24 +67,46 @@ QStringList TableTexts(const TcpTable& table) {
     return table.readable() ? RowTexts(table.rows) : QStringList{table.failure.c_str()};
 }
 
-// The table read over a socket pair whose other end plays the kernel: it has queued the answers
-// to the requests 1, 2, ... Each message answers its request, but one of sequence number 0, which
-// answers none.
-TcpTable DumpOverSocketPair(QByteArrayList answers) {
-    int ends[2];
-    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) return {{}, "no pair"};
-    NetlinkSocket netlink(ends[0], LoadDump("inet_diag_tcp4.bin").first.portId);
-    netlink.setReplyTimeout(std::chrono::milliseconds(50));
-    for (int i = 0, left; i < answers.size(); ++i) {
-        left = answers[i].size();
-        for (auto* header = reinterpret_cast<nlmsghdr*>(answers[i].data()); NLMSG_OK(header, left);
-             header = NLMSG_NEXT(header, left))
-            if (header->nlmsg_seq != 0) header->nlmsg_seq = i + 1;
-        send(ends[1], answers[i].data(), answers[i].size(), 0);
-    }
-    TcpTable table = DumpTcpTable(netlink);
-    close(ends[1]);
+// The table read over socket pairs whose other ends play the kernel, one pair a socket, in parts
+// when given: each pair has queued the answers to its requests 1, 2, ... Each message answers its
+// request, but one of sequence number 0, which answers none.
+TcpTable DumpOverSocketPairs(QList<QByteArrayList> answers, std::span<const PortRange> parts = {}) {
+    std::vector<int> kernelEnds;
+    const auto open = [&] {
+        int ends[2] = {-1, -1};
+        socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends);
+        NetlinkSocket netlink(ends[0], LoadDump("inet_diag_tcp4.bin").first.portId);
+        netlink.setReplyTimeout(std::chrono::milliseconds(50));
+        QByteArrayList& queued = answers[static_cast<qsizetype>(kernelEnds.size())];
+        for (int i = 0, left; i < queued.size(); ++i) {
+            left = queued[i].size();
+            for (auto* header = reinterpret_cast<nlmsghdr*>(queued[i].data());
+                 NLMSG_OK(header, left); header = NLMSG_NEXT(header, left))
+                if (header->nlmsg_seq != 0) header->nlmsg_seq = i + 1;
+            send(ends[1], queued[i].data(), queued[i].size(), 0);
+        }
+        kernelEnds.push_back(ends[1]);
+        return netlink;
+    };
+    TcpTable table = DumpTcpTableInParts(open, parts);
+    for (const int end : kernelEnds) close(end);
     return table;
+}
+
+// The messages of a recorded dump whose socket's higher port lies in the range, and its end.
+QByteArray PartOf(QByteArray dump, PortRange ports) {
+    QByteArray part;
+    int left = dump.size();
+    for (auto* header = reinterpret_cast<nlmsghdr*>(dump.data()); NLMSG_OK(header, left);
+         header = NLMSG_NEXT(header, left)) {
+        const auto& id = static_cast<inet_diag_msg*>(NLMSG_DATA(header))->id;  // not in the end
+        const auto higher = [&] {
+            return std::max(qFromBigEndian(id.idiag_sport), qFromBigEndian(id.idiag_dport));
+        };
+        if (header->nlmsg_type == NLMSG_DONE || (higher() >= ports.first && higher() <= ports.last))
+            part += QByteArray(reinterpret_cast<char*>(header), NLMSG_ALIGN(header->nlmsg_len));
+    }
+    return part;
 }
 
 }  // namespace
@@ -156,7 +178,7 @@ private slots:
             << QByteArrayList{Patched(moved, {{portId, 0}}) + tcp4, tcp6} << witness;
         QTest::newRow("no IPv6 table, as if it were empty")
             << QByteArrayList{tcp4, Patched(one, {{typeAndFlags, NLMSG_ERROR}, {payload, -ENOENT}})}
-            << TableTexts(DumpOverSocketPair({tcp4, end}));
+            << TableTexts(DumpOverSocketPairs({{tcp4, end}}));
         QTest::newRow("broken off")
             << QByteArrayList{Patched(one, {{typeAndFlags, NLMSG_DONE}, {payload, -ENOBUFS}})}
             << failed("No buffer space available");
@@ -180,13 +202,33 @@ private slots:
     }
     void kernelAnswers() {
         QFETCH(QByteArrayList, answers);
-        QTEST(TableTexts(DumpOverSocketPair(answers)), "table");
+        QTEST(TableTexts(DumpOverSocketPairs({answers})), "table");
+    }
+
+    // Read in parts split at port 0, at 65535 and inside the run of 127.0.0.2:8080's sockets
+    // (their clients' ports lie from 32895 to 60475), each part answered with the sockets of its
+    // ports, the recorded tables come out as in one dump. A refused filter asks for one dump.
+    void partsMatchOneDump() {
+        const QByteArray tcp4 = LoadDump("inet_diag_tcp4.bin").second,
+                         tcp6 = LoadDump("inet_diag_tcp6.bin").second;
+        const PortRange parts[] = {{0, 0}, {1, 46000}, {46001, 65534}, {65535, 65535}};
+        QList<QByteArrayList> answers;
+        for (const PortRange& part : parts)
+            answers.append({PartOf(tcp4, part), PartOf(tcp6, part)});
+        const QStringList witness =
+            RowTexts(RowsFromSsListing(ReadData("ss_tan.txt").toStdString()));
+        QCOMPARE(TableTexts(DumpOverSocketPairs(answers, parts)), witness);
+        const QByteArray refused = Patched(tcp4.left(124), {{4, NLMSG_ERROR}, {16, -EINVAL}});
+        QCOMPARE(TableTexts(DumpOverSocketPairs({{refused}, {refused}, {tcp4, tcp6}},
+                                                std::span(parts, 2))),
+                 witness);
     }
 
     // The three readers in an empty namespace, with a listener, and a listener on [::] with an
     // IPv4 client: the kernel lists the server's end of that connection only among the IPv6
-    // sockets, with both addresses mapped. The [::] listener itself does not show. A forged
-    // answer from another process is passed over.
+    // sockets, with both addresses mapped. The [::] listener itself does not show. Read in parts,
+    // the listener's port on a split, the kernel takes every part's filter. A forged answer from
+    // another process is passed over.
     void kernelTableMatchesSs() {
         SKIP_IF_REFUSED(EnterPrivateNetworkNamespace());
         const int sockets[] = {Listen("127.0.0.2", 8080), Listen("::", 8443),
@@ -195,6 +237,11 @@ private slots:
         QCOMPARE(witness.size(), 3);
         for (const auto source : {ReadNetlinkTcpTable, ReadProcTcpTable, GetTcpTable})
             QCOMPARE(TableTexts(source()), witness);
+        const PortRange parts[] = {{0, 0}, {1, 8079}, {8080, 65534}, {65535, 65535}};
+        int opened = 0;
+        const auto open = [&] { return ++opened, NetlinkSocket(); };
+        QCOMPARE(TableTexts(DumpTcpTableInParts(open, parts)), witness);
+        QCOMPARE(opened, 4);
         // Another process can send the socket a whole answer of its own, with the dump's
         // sequence number and port id: only the kernel's is read.
         NetlinkSocket netlink;
@@ -291,8 +338,8 @@ private slots:
         // the rows it showed and with the keys of those it hid.
         Filters filtersBefore = Filters::initial();
         filtersBefore.add(FilterKind::LocalPort, "2");
-        std::optional<PreviousSnapshot> before;
-        if (previous) before = Refresh({*previous, {}}, std::nullopt, filtersBefore).next;
+        std::optional<std::vector<ConnectionKey>> before;
+        if (previous) before = KeysOf(*Refresh({*previous, {}}, std::nullopt, filtersBefore).next);
         const RefreshResult result = Refresh(table, before, Filters::initial());
         QStringList shown;
         for (std::size_t i = 0; i < result.shown->size(); ++i)

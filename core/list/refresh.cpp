@@ -4,12 +4,25 @@
 
 #include "core/base/sort_unique.h"
 
-RefreshResult Refresh(TcpTable table, std::optional<PreviousSnapshot> previous,
+std::vector<ConnectionKey> KeysOf(PreviousSnapshot previous) {
+    std::vector<ConnectionKey> keys;
+    keys.reserve(previous.shown->size() + previous.hidden.size());
+    auto hidden = previous.hidden.begin();
+    for (const TcpRow& row : *previous.shown) {
+        const ConnectionKey key = KeyOf(row);
+        for (; hidden != previous.hidden.end() && hidden->fields < key.fields; ++hidden)
+            keys.push_back(*hidden);
+        keys.push_back(key);
+    }
+    keys.insert(keys.end(), hidden, previous.hidden.end());
+    return keys;
+}
+
+RefreshResult Refresh(TcpTable table, std::optional<std::vector<ConnectionKey>> previous,
                       const Filters& filters) {
     std::vector<TcpRow>& rows = table.rows;
     RefreshResult result;
-    result.isNew = previous ? NewConnections(*previous->shown, previous->hidden, rows)
-                            : std::vector<bool>(rows.size());
+    result.isNew = previous ? NewConnections(*previous, rows) : std::vector<bool>(rows.size());
     result.failure = std::move(table.failure);
     // The shown rows and their flags move up in place over the hidden ones, whose keys are kept.
     std::vector<ConnectionKey> hiddenKeys;
@@ -33,7 +46,8 @@ RefreshResult Refresh(TcpTable table, std::optional<PreviousSnapshot> previous,
     result.shown = std::make_shared<const std::vector<TcpRow>>(std::move(rows));
     if (result.failure.empty())
         result.next = PreviousSnapshot{result.shown, std::move(hiddenKeys)};
-    else
-        result.next = std::move(previous);
+    else if (previous)
+        result.next =
+            PreviousSnapshot{std::make_shared<const std::vector<TcpRow>>(), std::move(*previous)};
     return result;
 }

@@ -19,6 +19,11 @@ struct PreviousSnapshot {
     std::vector<ConnectionKey> hidden;
 };
 
+// What the next refresh compares with: the keys of every connection of the snapshot, in table
+// order. Taken before the table is read, once the list has let go of the rows, which then go:
+// the old table is not kept whole beside the new one.
+std::vector<ConnectionKey> KeysOf(PreviousSnapshot previous);
+
 // What one refresh shows.
 struct RefreshResult {
     ShownRows shown;          // the rows no filter hides, in the table's order
@@ -36,5 +41,5 @@ struct RefreshResult {
 // table is never held twice. Nothing is new at the first snapshot (no previous one). The next
 // refresh compares with every connection of this one, hidden or not; a table that could not be
 // read is no snapshot, so the previous one carries over.
-RefreshResult Refresh(TcpTable table, std::optional<PreviousSnapshot> previous,
+RefreshResult Refresh(TcpTable table, std::optional<std::vector<ConnectionKey>> previous,
                       const Filters& filters);

@@ -27,36 +27,26 @@ bool SameConnection(const TcpRow& a, const TcpRow& b) { return FieldsOf(a) == Fi
 
 namespace {
 
-ConnectionKey KeyOfKey(const ConnectionKey& key) { return key; }
-
-// Whether one of the previous entries may be the row's socket, after stepping `at` over those
+// Whether one of the previous keys may be the row's socket, after stepping `at` over those
 // whose fields come before the row's. Several sockets may share the fields (listeners on one
 // port): the row is seen when any of them may be its socket.
-template <class Entry>
-bool Seen(std::span<const Entry> previous, std::size_t& at, const TcpRow& row,
-          ConnectionKey (*keyOf)(const Entry&)) {
+bool Seen(std::span<const ConnectionKey> previous, std::size_t& at, const TcpRow& row) {
     const ConnectionFields fields = FieldsOf(row);
-    while (at < previous.size() && keyOf(previous[at]).fields < fields) ++at;
-    for (std::size_t same = at; same < previous.size(); ++same) {
-        const ConnectionKey key = keyOf(previous[same]);
-        if (key.fields != fields) break;
-        if (key.holderKey == 0 || row.holderKey == 0 || key.holderKey == row.holderKey) return true;
+    while (at < previous.size() && previous[at].fields < fields) ++at;
+    for (std::size_t same = at; same < previous.size() && previous[same].fields == fields; ++same) {
+        const std::uint32_t holderKey = previous[same].holderKey;
+        if (holderKey == 0 || row.holderKey == 0 || holderKey == row.holderKey) return true;
     }
     return false;
 }
 
 }  // namespace
 
-std::vector<bool> NewConnections(std::span<const TcpRow> previousRows,
-                                 std::span<const ConnectionKey> previousKeys,
+std::vector<bool> NewConnections(std::span<const ConnectionKey> previous,
                                  const std::vector<TcpRow>& current) {
     std::vector<bool> isNew(current.size());
-    std::size_t row = 0, key = 0;
-    for (std::size_t i = 0; i < current.size(); ++i) {
-        const bool inRows = Seen(previousRows, row, current[i], &KeyOf);
-        const bool inKeys = Seen(previousKeys, key, current[i], &KeyOfKey);
-        isNew[i] = !inRows && !inKeys;
-    }
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < current.size(); ++i) isNew[i] = !Seen(previous, at, current[i]);
     return isNew;
 }
 
@@ -97,6 +87,23 @@ void SortIntoTableOrder(std::vector<TcpRow>& rows) {
         std::stable_sort(rows.begin(), rows.end(), TableOrder);
     else
         RadixSort(rows);
+}
+
+std::vector<TcpRow> MergedInTableOrder(std::span<const std::vector<TcpRow>> tables) {
+    std::vector<std::span<const TcpRow>> rest(tables.begin(), tables.end());
+    std::size_t total = 0;
+    for (const auto& table : tables) total += table.size();
+    std::vector<TcpRow> merged;
+    merged.reserve(total);
+    while (merged.size() < total) {
+        std::span<const TcpRow>* first = nullptr;
+        for (std::span<const TcpRow>& table : rest)
+            if (!table.empty() && (!first || TableOrder(table.front(), first->front())))
+                first = &table;
+        merged.push_back(first->front());
+        *first = first->subspan(1);
+    }
+    return merged;
 }
 
 void SortAndDropSocketsListedTwice(std::vector<TcpRow>& rows) {

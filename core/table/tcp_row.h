@@ -88,15 +88,17 @@ bool SameConnection(const TcpRow& a, const TcpRow& b);
 
 // For each row of `current`, whether its connection is new: its four fields are absent from the
 // previous snapshot, or were held there only by other sockets (both holder keys known and
-// different). The previous snapshot is given as some of its rows and the keys of the others;
-// all are in table order, so one pass over each finds them.
-std::vector<bool> NewConnections(std::span<const TcpRow> previousRows,
-                                 std::span<const ConnectionKey> previousKeys,
+// different). Both are in table order, so one pass over each finds them.
+std::vector<bool> NewConnections(std::span<const ConnectionKey> previous,
                                  const std::vector<TcpRow>& current);
 
 // Sorts rows into table order, keeping every row: for a table that lists each socket
 // once.
 void SortIntoTableOrder(std::vector<TcpRow>& rows);
+
+// The rows of tables each in table order, merged into table order. Rows from different tables
+// name different connections.
+std::vector<TcpRow> MergedInTableOrder(std::span<const std::vector<TcpRow>> tables);
 
 // Sorts rows into table order and drops the repeats of a socket that a dump listed
 // twice: the same fields and holder key, or for a row without one the same row. Two sockets on

@@ -1,16 +1,21 @@
 #include "core/table/tcp_table_linux.h"
 
 #include <fcntl.h>
-#include <linux/inet_diag.h>
 #include <netinet/in.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <exception>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/base/file_descriptor.h"
+#include "core/table/inet_diag_request.h"
 #include "core/table/linux_tcp.h"
 #include "core/table/netlink_reply.h"
 #include "core/table/netlink_socket.h"
@@ -24,18 +29,23 @@ constexpr std::size_t ReadSize = 64 * 1024;
 
 std::string ErrnoText(int error) { return std::strerror(error); }
 
-// Dumps the TCP sockets of one family in the given states (no extensions, every address and
-// port) and appends what the kernel lists to `items`.
+// Parts pay once the kernel's work on the sockets outweighs what each part adds to it: one more
+// walk over every socket of each family, some two fifths of a dump. Below this many sockets, or
+// on one core, the table is one dump.
+constexpr std::size_t PartsFrom = 10000;
+// Each part walks every socket: beyond a few, the walks outweigh what the parts share out.
+constexpr unsigned MostParts = 4;
+// The range the kernel picks clients' ports from when it cannot be read.
+constexpr PortRange DefaultClientPorts{32768, 60999};
+
+// Dumps the TCP sockets of one family in the given states (no extensions, every address, the
+// ports of the range if given) and appends what the kernel lists to `items`.
 template <class Item>
 DumpOutcome DumpSockets(NetlinkSocket& netlink, std::uint8_t family, std::uint32_t states,
-                        std::vector<Item>& items) {
-    inet_diag_req_v2 request{};
-    request.sdiag_family = family;
-    request.sdiag_protocol = IPPROTO_TCP;
-    request.idiag_states = states;
+                        std::optional<PortRange> ports, std::vector<Item>& items) {
     const std::size_t kept = items.size();
     return netlink.dump(
-        std::as_bytes(std::span(&request, 1)),
+        DumpRequest(family, states, ports),
         [&](std::span<const std::byte> payload) {
             return AppendInetDiagSocket(payload, family, items);
         },
@@ -61,14 +71,67 @@ int ReadWholeFile(const char* path, std::string& text) {
     return 0;
 }
 
+// What a small /proc file holds; empty when it cannot be read.
+std::string WholeFile(const char* path) {
+    std::string text;
+    return ReadWholeFile(path, text) == 0 ? text : std::string();
+}
+
+// The TCP sockets that a sockstat file of /proc/net counts, in use or in TIME-WAIT: about the
+// rows of the table.
+std::size_t CountedTcpSockets(const std::string& sockstat) {
+    std::istringstream lines(sockstat);
+    std::size_t sockets = 0;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string kind, name;
+        std::size_t count = 0;
+        words >> kind;
+        if (kind != "TCP:" && kind != "TCP6:") continue;
+        while (words >> name >> count)
+            if (name == "inuse" || name == "tw") sockets += count;
+    }
+    return sockets;
+}
+
+// One part a core, up to the bound; one dump on one core or for a small table.
+std::size_t PartCount(unsigned cores, std::size_t sockets) {
+    return cores < 2 || sockets < PartsFrom ? 1 : std::min(cores, MostParts);
+}
+
+// The range of ip_local_port_range, which the system picks its clients' ports from.
+PortRange ClientPorts(const std::string& range) {
+    unsigned first = 0, last = 0;
+    if (std::sscanf(range.c_str(), "%u %u", &first, &last) != 2 || first > last || last > 65535)
+        return DefaultClientPorts;
+    return {static_cast<std::uint16_t>(first), static_cast<std::uint16_t>(last)};
+}
+
+// `count` ranges that cover every port, each with an equal share of the clients' range: a
+// client's connection has its higher port there, and so has a server's, whose client on another
+// machine picked it from a range much like it. Ports below go with the first.
+std::vector<PortRange> PortParts(std::size_t count, PortRange clients) {
+    std::vector<PortRange> parts;
+    const std::size_t width = clients.last - clients.first + 1u;
+    std::size_t first = 0;
+    for (std::size_t part = 1; part < count; ++part) {
+        const std::size_t next = clients.first + width * part / count;
+        if (next <= first) continue;
+        parts.push_back({static_cast<std::uint16_t>(first), static_cast<std::uint16_t>(next - 1)});
+        first = next;
+    }
+    parts.push_back({static_cast<std::uint16_t>(first), 65535});
+    return parts;
+}
+
 }  // namespace
 
-TcpTable DumpTcpTable(NetlinkSocket& netlink) {
+TcpTable DumpTcpTable(NetlinkSocket& netlink, std::optional<PortRange> ports) {
     TcpTable table;
     table.rows.reserve(1024);
     for (std::uint8_t family : {AF_INET, AF_INET6}) {
         const DumpOutcome outcome =
-            DumpSockets(netlink, family, LinuxTcp::ConnectionStates, table.rows);
+            DumpSockets(netlink, family, LinuxTcp::ConnectionStates, ports, table.rows);
         // A kernel without IPv6 has no AF_INET6 table and answers ENOENT.
         if (!outcome.done && !(family == AF_INET6 && outcome.error == ENOENT))
             return {{}, "netlink: " + outcome.failure};
@@ -77,16 +140,55 @@ TcpTable DumpTcpTable(NetlinkSocket& netlink) {
     return table;
 }
 
-TcpTable ReadNetlinkTcpTable() {
-    NetlinkSocket netlink;
+TcpTable DumpTcpTableInParts(const NetlinkOpener& open, std::span<const PortRange> parts) {
+    if (parts.size() > 1) {
+        std::vector<NetlinkSocket> sockets;
+        for (std::size_t part = 0; part < parts.size(); ++part) sockets.push_back(open());
+        std::vector<TcpTable> read(parts.size());
+        // A part's failure, whatever it is, is no end of the program but the single dump's cue.
+        const auto readPart = [&](std::size_t part) noexcept {
+            try {
+                read[part] = DumpTcpTable(sockets[part], parts[part]);
+            } catch (const std::exception& error) {
+                read[part] = {{}, error.what()};
+            } catch (...) {
+                read[part] = {{}, "a part of the table could not be read"};
+            }
+        };
+        try {
+            std::vector<std::jthread> others;
+            for (std::size_t part = 1; part < parts.size(); ++part)
+                others.emplace_back(readPart, part);
+            readPart(0);
+        } catch (const std::exception& error) {  // a thread that could not start
+            read[0] = {{}, error.what()};
+        }
+        if (std::ranges::all_of(read, &TcpTable::readable)) {
+            std::vector<std::vector<TcpRow>> rows;
+            for (TcpTable& part : read) rows.push_back(std::move(part.rows));
+            read.clear();
+            return {MergedInTableOrder(rows), {}};
+        }
+    }
+    NetlinkSocket netlink = open();
     return DumpTcpTable(netlink);
+}
+
+TcpTable ReadNetlinkTcpTable() {
+    const std::size_t sockets = CountedTcpSockets(WholeFile("/proc/net/sockstat")) +
+                                CountedTcpSockets(WholeFile("/proc/net/sockstat6"));
+    const std::vector<PortRange> parts =
+        PortParts(PartCount(std::thread::hardware_concurrency(), sockets),
+                  ClientPorts(WholeFile("/proc/sys/net/ipv4/ip_local_port_range")));
+    return DumpTcpTableInParts([] { return NetlinkSocket(); }, parts);
 }
 
 std::optional<std::vector<Listener>> ReadNetlinkListeners() {
     NetlinkSocket netlink;
     std::vector<Listener> listeners;
     for (std::uint8_t family : {AF_INET, AF_INET6}) {
-        const DumpOutcome outcome = DumpSockets(netlink, family, LinuxTcp::ListenState, listeners);
+        const DumpOutcome outcome =
+            DumpSockets(netlink, family, LinuxTcp::ListenState, std::nullopt, listeners);
         if (!outcome.done && !(family == AF_INET6 && outcome.error == ENOENT)) return std::nullopt;
     }
     return listeners;

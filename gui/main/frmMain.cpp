@@ -120,13 +120,15 @@ void frmMain::cmdRefresh_Click() {
     details_.forget();
     refreshes_.start(
         [read = tableSource_, previous = std::move(previous_), filters = filters_]() mutable {
+            std::optional<std::vector<ConnectionKey>> keys;
+            if (previous) keys = KeysOf(*std::exchange(previous, std::nullopt));
             TcpTable table;
             try {
                 table = read();
             } catch (const std::exception& error) {
                 table.failure = error.what();
             }
-            return Refresh(std::move(table), std::move(previous), filters);
+            return Refresh(std::move(table), std::move(keys), filters);
         },
         [this](RefreshResult result) { showRefresh(std::move(result)); },
         // The previous snapshot went with the task: nothing reads as new at the next refresh.
