@@ -178,10 +178,11 @@ private:
             if (counted) --underWay;
         }
 
-        void settle(const Key& key, const std::shared_ptr<bool>& lookup,
+        // Keeps what the lookup that `strandedFlag` marks found, unless the key was dropped since.
+        void settle(const Key& key, const std::shared_ptr<bool>& strandedFlag,
                     std::optional<Answer> found) {
             const auto place = entries.find(key);
-            if (place == entries.end() || place->second.underWay != lookup) return;  // dropped
+            if (place == entries.end() || place->second.underWay != strandedFlag) return;
             Entry& entry = place->second;
             entry.underWay.reset();
             entry.settled = true;
