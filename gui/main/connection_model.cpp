@@ -44,21 +44,9 @@ void ConnectionModel::setRows(Rows rows, std::vector<bool> isNew) {
     endResetModel();
 }
 
-void ConnectionModel::describedAgain() { descriptionsChangedAt(0, rowCount() - 1); }
-
-// The rows concerned lie between the first and the last of them.
-void ConnectionModel::describedAgain(const RowsConcerned& concerned) {
-    const std::vector<TcpRow>& rows = *rows_;
-    const auto first = std::ranges::find_if(rows, concerned);
-    if (first == rows.end()) return;
-    const auto last = std::ranges::find_if(rows.rbegin(), rows.rend(), concerned).base() - 1;
-    descriptionsChangedAt(static_cast<int>(first - rows.begin()),
-                          static_cast<int>(last - rows.begin()));
-}
-
-void ConnectionModel::descriptionsChangedAt(int first, int last) {
-    if (first <= last)
-        emit dataChanged(index(first, 0), index(last, columnCount() - 1),
+void ConnectionModel::describedAgain() {
+    if (!rows_->empty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
                          {Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
     emit descriptionsChanged();
 }

@@ -20,7 +20,6 @@ public:
     using Rows = ShownRows;
     // The tooltip and description of a row, new or not.
     using Describer = std::function<std::string(const TcpRow& row, bool isNew)>;
-    using RowsConcerned = std::function<bool(const TcpRow&)>;
 
     explicit ConnectionModel(Describer describer, QObject* parent = nullptr);
 
@@ -32,9 +31,9 @@ public:
     void setRows(Rows rows, std::vector<bool> isNew);
     const Rows& rows() const { return rows_; }
 
-    // The describer tells more of every row, or of the rows that `concerned` picks.
+    // The describer tells more. Of which rows is not said: the view repaints what it shows, and
+    // finding the rows an answer concerns would scan a million of them on the window's thread.
     void describedAgain();
-    void describedAgain(const RowsConcerned& concerned);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -47,8 +46,6 @@ signals:
     void descriptionsChanged();
 
 private:
-    void descriptionsChangedAt(int first, int last);
-
     Rows rows_ = std::make_shared<const std::vector<TcpRow>>();
     std::vector<bool> isNew_;
     Describer describer_;

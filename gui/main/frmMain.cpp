@@ -89,10 +89,8 @@ frmMain::frmMain(TableSource tableSource, RowDetails::Sources rowDetails, QWidge
     connect(cmdCopy, &QAbstractButton::clicked, this, &frmMain::cmdCopy_Click);
     connect(cmdAbout, &QAbstractButton::clicked, this, &frmMain::cmdAbout_Click);
     connect(cmdClose, &QAbstractButton::clicked, this, &frmMain::cmdClose_Click);
-    connect(&details_, &RowDetails::ownersKnown, &model_,
-            qOverload<>(&ConnectionModel::describedAgain));
-    connect(&details_, &RowDetails::answered, &model_,
-            qOverload<const ConnectionModel::RowsConcerned&>(&ConnectionModel::describedAgain));
+    connect(&details_, &RowDetails::ownersKnown, &model_, &ConnectionModel::describedAgain);
+    connect(&details_, &RowDetails::answered, &model_, &ConnectionModel::describedAgain);
     connect(&model_, &ConnectionModel::descriptionsChanged, this,
             &frmMain::showDescriptionInTooltip);
     // The session's end asks as a close request does.
@@ -166,10 +164,9 @@ frmMain::ListPlace frmMain::currentPlace() const {
 // is selected again only if it was.
 void frmMain::returnTo(const ListPlace& place) {
     if (!place.connection) return;
-    const std::vector<TcpRow>& rows = *model_.rows();
-    const auto found = std::ranges::find_if(
-        rows, [&](const TcpRow& row) { return SameConnection(row, *place.connection); });
-    if (found == rows.end()) return;
+    const std::vector<TcpRow>& rows = *model_.rows();  // in table order
+    const auto found = std::ranges::lower_bound(rows, FieldsOf(*place.connection), {}, FieldsOf);
+    if (found == rows.end() || !SameConnection(*found, *place.connection)) return;
     lstConnections->selectionModel()->setCurrentIndex(
         model_.index(static_cast<int>(found - rows.begin()), place.column),
         place.selected ? QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows

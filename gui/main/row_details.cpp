@@ -20,23 +20,15 @@ RowDetails::RowDetails(Sources sources, QObject* parent)
     : QObject(parent),
       ownerLookup_(std::move(sources.owners)),
       hostNames_(std::move(sources.hostNames), std::nullopt, HostNameLimits,
-                 [this](const Ipv4Address& address) {
-                     tell([address](const TcpRow& row) { return row.remoteAddress == address; });
-                 }),
+                 [this](const Ipv4Address&) { tell(); }),
       serviceNames_(std::move(sources.serviceNames), std::nullopt, ServiceNameLimits,
-                    [this](std::uint16_t port) {
-                        tell([this, port](const TcpRow& row) {
-                            return ServerPortOf(row, listeningPorts_).port == port;
-                        });
-                    }),
-      sockets_(std::move(sources.sockets), SocketNow{}, SocketLimits, [this](const TcpRow& key) {
-          tell([key](const TcpRow& row) { return row == key; });
-      }) {}
+                    [this](std::uint16_t) { tell(); }),
+      sockets_(std::move(sources.sockets), SocketNow{}, SocketLimits,
+               [this](const TcpRow&) { tell(); }) {}
 
-void RowDetails::tell(RowsConcerned concerned) {
+void RowDetails::tell() {
     QMetaObject::invokeMethod(
-        this, [this, concerned = std::move(concerned)] { emit answered(concerned); },
-        Qt::QueuedConnection);
+        this, [this] { emit answered(); }, Qt::QueuedConnection);
 }
 
 // A look that fails, or cannot start, answers for every row with why. A look that a newer one

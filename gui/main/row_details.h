@@ -24,8 +24,6 @@
 class RowDetails : public QObject {
     Q_OBJECT
 public:
-    // Picks the rows that an answer concerns.
-    using RowsConcerned = std::function<bool(const TcpRow&)>;
     using SocketLookup = std::function<SocketNow(const TcpRow&)>;
 
     // Where the details come from: the system in the program, stand-ins in a test.
@@ -53,13 +51,13 @@ public:
 signals:
     // The look is in: every row tells its owners.
     void ownersKnown();
-    // An answer came in that the rows picked by `concerned` tell.
-    void answered(const RowDetails::RowsConcerned& concerned);
+    // An answer came in that some rows tell.
+    void answered();
 
 private:
     void takeOwners(std::shared_ptr<const OwnerIndex> owners);
-    // Hands a lookup's answer, told on its thread, to this object's thread.
-    void tell(RowsConcerned concerned);
+    // Hands the news of a lookup's answer, told on its thread, to this object's thread.
+    void tell();
     HostAnswer remoteHost(const TcpRow& row) const;
 
     OwnerLookup ownerLookup_;
