@@ -40,6 +40,7 @@ public:
     // usual home router and the unspecified remote addresses.
     static Filters initial();
 
+    // Whether an entry names a field of the row; FilterMatch tests many rows at less cost.
     bool hides(const TcpRow& row) const;
     bool contains(FilterKind kind, std::string_view value) const;
 
@@ -58,4 +59,16 @@ private:
     List& ListOf(FilterKind kind) { return lists_[static_cast<std::size_t>(kind)]; }
 
     std::array<List, FilterKinds.size()> lists_;
+};
+
+// The filters read once, to test many rows: each address entry as the address whose text it is,
+// each port entry as the number it reads as. An entry that names none matches nothing.
+class FilterMatch {
+public:
+    explicit FilterMatch(const Filters& filters);
+    bool hides(const TcpRow& row) const;
+
+private:
+    std::vector<Ipv4Address> localAddresses_, remoteAddresses_;
+    std::vector<std::uint16_t> localPorts_, remotePorts_;
 };

@@ -26,10 +26,11 @@ RefreshResult Refresh(TcpTable table, std::optional<std::vector<ConnectionKey>> 
     result.failure = std::move(table.failure);
     // The shown rows and their flags move up in place over the hidden ones, whose keys are kept.
     std::vector<ConnectionKey> hiddenKeys;
+    const FilterMatch matching(filters);
     std::size_t kept = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (rows[i].state == TcpState::Listen) result.listeningPorts.push_back(rows[i].localPort);
-        if (filters.hides(rows[i])) {
+        if (matching.hides(rows[i])) {
             hiddenKeys.push_back(KeyOf(rows[i]));
             continue;
         }
