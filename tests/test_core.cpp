@@ -34,7 +34,6 @@
 #include "tests/support/rows.h"
 #include "tests/support/ss_listing.h"
 
-Q_DECLARE_METATYPE(std::vector<TcpRow>)
 Q_DECLARE_METATYPE(std::optional<std::vector<TcpRow>>)
 Q_DECLARE_METATYPE(TcpTable)
 
@@ -44,6 +43,11 @@ QByteArray ReadData(const char* name) {
     QFile file(QStringLiteral(SOCKVIEW_TEST_DATA "/") + name);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// Where a message's header holds its length, type and flags, sequence number and port id, and
+// where its payload starts, fixed by the kernel's interface; how long a socket's message is.
+constexpr int Length = 0, TypeAndFlags = 4, Sequence = 8, PortId = 12, Payload = 16,
+              Ports = Payload + offsetof(inet_diag_msg, id.idiag_sport), SocketMessage = 124;
 
 QByteArray Patched(QByteArray bytes, std::initializer_list<std::pair<int, int>> words) {
     for (const auto [at, value] : words) std::memcpy(bytes.data() + at, &value, sizeof value);
@@ -113,6 +117,10 @@ QByteArray PartOf(QByteArray dump, PortRange ports) {
 
 class TestCore : public QObject {
     Q_OBJECT
+    // The messages of the recorded dumps, and ss's listing of the same moment.
+    const QByteArray tcp4 = LoadDump("inet_diag_tcp4.bin").second,
+                     tcp6 = LoadDump("inet_diag_tcp6.bin").second;
+    const QStringList recorded = RowTexts(RowsFromSsListing(ReadData("ss_tan.txt").toStdString()));
 
 private slots:
     // The recorded tables hold a listener, 40 connections, a half-closed one (FIN-WAIT-2 and
@@ -156,46 +164,39 @@ private slots:
     // Each case is what the kernel answers to a socket's requests: the recorded dumps of the IPv4
     // and IPv6 sockets, or the first IPv4 socket message alone, changed.
     void kernelAnswers_data() {
-        const QByteArray tcp4 = LoadDump("inet_diag_tcp4.bin").second,
-                         tcp6 = LoadDump("inet_diag_tcp6.bin").second;
-        // Where a message's header holds its length, type and flags, sequence number and port
-        // id, and where its payload starts: fixed by the kernel's interface.
-        constexpr int message = 124, length = 0, typeAndFlags = 4, sequence = 8, portId = 12,
-                      payload = 16, ports = payload + offsetof(inet_diag_msg, id.idiag_sport),
-                      done = NLMSG_LENGTH(sizeof(int)),
+        constexpr int done = NLMSG_LENGTH(sizeof(int)),
                       interruptedType = SOCK_DIAG_BY_FAMILY | NLM_F_DUMP_INTR << 16;
         // `moved` has other ports: a row that no other answer lists.
-        const QByteArray one = tcp4.left(message), end = tcp4.right(done),
-                         sockets = tcp4.chopped(done), moved = Patched(one, {{ports, 0x01000100}}),
-                         interrupted = Patched(moved, {{typeAndFlags, interruptedType}}) + end;
-        const auto witness = RowTexts(RowsFromSsListing(ReadData("ss_tan.txt").toStdString()));
+        const QByteArray one = tcp4.left(SocketMessage), end = tcp4.right(done),
+                         sockets = tcp4.chopped(done), moved = Patched(one, {{Ports, 0x01000100}}),
+                         interrupted = Patched(moved, {{TypeAndFlags, interruptedType}}) + end;
         const auto failed = [](const char* why) { return QStringList{QString("netlink: ") + why}; };
         QTest::addColumn<QByteArrayList>("answers");
         QTest::addColumn<QStringList>("table");
         QTest::newRow("another request's message")
-            << QByteArrayList{Patched(moved, {{sequence, 0}}) + tcp4, tcp6} << witness;
+            << QByteArrayList{Patched(moved, {{Sequence, 0}}) + tcp4, tcp6} << recorded;
         QTest::newRow("another sender's message")
-            << QByteArrayList{Patched(moved, {{portId, 0}}) + tcp4, tcp6} << witness;
+            << QByteArrayList{Patched(moved, {{PortId, 0}}) + tcp4, tcp6} << recorded;
         QTest::newRow("no IPv6 table, as if it were empty")
-            << QByteArrayList{tcp4, Patched(one, {{typeAndFlags, NLMSG_ERROR}, {payload, -ENOENT}})}
+            << QByteArrayList{tcp4, Patched(one, {{TypeAndFlags, NLMSG_ERROR}, {Payload, -ENOENT}})}
             << TableTexts(DumpOverSocketPairs({{tcp4, end}}));
         QTest::newRow("broken off")
-            << QByteArrayList{Patched(one, {{typeAndFlags, NLMSG_DONE}, {payload, -ENOBUFS}})}
+            << QByteArrayList{Patched(one, {{TypeAndFlags, NLMSG_DONE}, {Payload, -ENOBUFS}})}
             << failed("No buffer space available");
-        QTest::newRow("other family") << QByteArrayList{Patched(one, {{payload, AF_INET6}})}
+        QTest::newRow("other family") << QByteArrayList{Patched(one, {{Payload, AF_INET6}})}
                                       << failed("malformed inet_diag message");
         QTest::newRow("socket message too short")
-            << QByteArrayList{Patched(one, {{length, ports + 47}})}
+            << QByteArrayList{Patched(one, {{Length, Ports + 47}})}
             << failed("malformed inet_diag message");
-        QTest::newRow("length inside the header") << QByteArrayList{Patched(tcp4, {{length, 8}})}
+        QTest::newRow("length inside the header") << QByteArrayList{Patched(tcp4, {{Length, 8}})}
                                                   << failed("netlink message length out of bounds");
         QTest::newRow("interrupted, then whole")
-            << QByteArrayList{interrupted, tcp4, tcp6} << witness;
+            << QByteArrayList{interrupted, tcp4, tcp6} << recorded;
         QTest::newRow("interrupted every time")
             << QByteArrayList{interrupted, interrupted, interrupted}
             << failed("the table kept changing during the dump");
         QTest::newRow("larger than the buffer")
-            << QByteArrayList{sockets.repeated(4) + end, tcp6} << witness;
+            << QByteArrayList{sockets.repeated(4) + end, tcp6} << recorded;
         QTest::newRow("cut inside a message")
             << QByteArrayList{sockets.chopped(1)} << failed("netlink message length out of bounds");
         QTest::newRow("never ends") << QByteArrayList{sockets} << failed("the dump did not end");
@@ -209,19 +210,16 @@ private slots:
     // (their clients' ports lie from 32895 to 60475), each part answered with the sockets of its
     // ports, the recorded tables come out as in one dump. A refused filter asks for one dump.
     void partsMatchOneDump() {
-        const QByteArray tcp4 = LoadDump("inet_diag_tcp4.bin").second,
-                         tcp6 = LoadDump("inet_diag_tcp6.bin").second;
         const PortRange parts[] = {{0, 0}, {1, 46000}, {46001, 65534}, {65535, 65535}};
         QList<QByteArrayList> answers;
         for (const PortRange& part : parts)
             answers.append({PartOf(tcp4, part), PartOf(tcp6, part)});
-        const QStringList witness =
-            RowTexts(RowsFromSsListing(ReadData("ss_tan.txt").toStdString()));
-        QCOMPARE(TableTexts(DumpOverSocketPairs(answers, parts)), witness);
-        const QByteArray refused = Patched(tcp4.left(124), {{4, NLMSG_ERROR}, {16, -EINVAL}});
+        QCOMPARE(TableTexts(DumpOverSocketPairs(answers, parts)), recorded);
+        const QByteArray refused =
+            Patched(tcp4.left(SocketMessage), {{TypeAndFlags, NLMSG_ERROR}, {Payload, -EINVAL}});
         QCOMPARE(TableTexts(DumpOverSocketPairs({{refused}, {refused}, {tcp4, tcp6}},
                                                 std::span(parts, 2))),
-                 witness);
+                 recorded);
     }
 
     // The three readers in an empty namespace, with a listener, and a listener on [::] with an
@@ -245,7 +243,7 @@ private slots:
         // Another process can send the socket a whole answer of its own, with the dump's
         // sequence number and port id: only the kernel's is read.
         NetlinkSocket netlink;
-        QByteArray forged = LoadDump("inet_diag_tcp4.bin").second;
+        QByteArray forged = tcp4;
         int left = forged.size();
         for (auto* header = reinterpret_cast<nlmsghdr*>(forged.data()); NLMSG_OK(header, left);
              header = NLMSG_NEXT(header, left))
@@ -308,25 +306,23 @@ private slots:
         QTest::addColumn<TcpTable>("table");
         QTest::addColumn<QString>("outcome");
         QTest::newRow("first snapshot")
-            << std::optional<Rows>() << TcpTable{{shown(1), hidden}, {}} << "1; 1 hidden; next 2";
+            << std::optional<Rows>() << TcpTable{{shown(1), hidden}} << "1; 1 hidden; next 2";
         QTest::newRow("new rows after a hidden one, one to another remote port or address")
             << std::optional(Rows{shown(1)})
             << TcpTable{{Row(5, "0.0.0.0", 9, "1.0.0.1", 1), shown(1),
                          Row(5, "10.0.0.5", 1, "1.0.0.1", 2), Row(5, "10.0.0.5", 1, "1.0.0.2", 1),
-                         shown(3)},
-                        {}}
+                         shown(3)}}
             << "1 1new 1new 3new; 1 hidden; next 5";
         QTest::newRow("a hidden row shown")
-            << std::optional(Rows{hidden}) << TcpTable{{shown(2)}, {}} << "2new; 0 hidden; next 1";
+            << std::optional(Rows{hidden}) << TcpTable{{shown(2)}} << "2new; 0 hidden; next 1";
         QTest::newRow("removed rows") << std::optional(Rows{shown(1), shown(3), shown(4)})
-                                      << TcpTable{{shown(4)}, {}} << "4; 0 hidden; next 1";
+                                      << TcpTable{{shown(4)}} << "4; 0 hidden; next 1";
         QTest::newRow("the same connection twice")
-            << std::optional(Rows{shown(1)})
-            << TcpTable{{shown(1), shown(1), shown(4), shown(4)}, {}}
+            << std::optional(Rows{shown(1)}) << TcpTable{{shown(1), shown(1), shown(4), shown(4)}}
             << "1 1 4new 4new; 0 hidden; next 4";
         QTest::newRow("the same fields on another socket, or where one is not known")
             << std::optional(Rows{shown(1, 7), shown(2, 6), shown(3)})
-            << TcpTable{{shown(1, 8), shown(2), shown(3, 5)}, {}} << "1new 2 3; 0 hidden; next 3";
+            << TcpTable{{shown(1, 8), shown(2), shown(3, 5)}} << "1new 2 3; 0 hidden; next 3";
         QTest::newRow("unreadable: the previous snapshot stays")
             << std::optional(Rows{shown(1), shown(2)}) << TcpTable{{}, "refused"}
             << "; 0 hidden; next 2";
@@ -361,25 +357,13 @@ private slots:
         const auto add = [](const char* name, const std::string& line, const char* expected) {
             QTest::newRow(name) << QString::fromStdString(line) << QString(expected);
         };
-        for (const auto& [bytes, text] :
-             std::initializer_list<std::pair<std::uint64_t, const char*>>{
-                 {0, "0 B"},
-                 {1023, "1023 B"},
-                 {1024, "1.0 KB"},
-                 {1536, "1.5 KB"},
-                 {1048575, "1.0 MB"},
-                 {1073741823, "1.0 GB"},
-                 {5ull << 40, "5120.0 GB"}})
-            add(text, SizeText(bytes), text);
-        for (const auto& [ms, text] :
-             std::initializer_list<std::pair<int, const char*>>{{999, "999 ms"},
-                                                                {1000, "1 s"},
-                                                                {59999, "59 s"},
-                                                                {60000, "1 min"},
-                                                                {3599999, "59 min"},
-                                                                {3600000, "1 h"},
-                                                                {90000000, "25 h"}})
-            add(text, DurationText(std::chrono::milliseconds(ms)), text);
+        std::string sizes = SizeText(5ull << 40), durations;
+        for (const std::uint64_t bytes : {0, 1023, 1024, 1536, 1048575, 1073741823})
+            sizes += '|' + SizeText(bytes);
+        add("sizes", sizes, "5120.0 GB|0 B|1023 B|1.0 KB|1.5 KB|1.0 MB|1.0 GB");
+        for (const int ms : {999, 1000, 59999, 60000, 3599999, 3600000, 90000000})
+            durations += DurationText(std::chrono::milliseconds(ms)) + '|';
+        add("durations", durations, "999 ms|1 s|59 s|1 min|59 min|1 h|25 h|");
         const std::vector listening = {PortField(22), PortField(8443)};
         const auto service = [&](const TcpRow& row) {
             const ServerPort end = ServerPortOf(row, listening);
@@ -408,23 +392,18 @@ private slots:
     }
 
     // Each chosen column's cell and a TAB, then CR LF, for every row; a listener's remote port
-    // shows as 0, an unknown state as UNDEFINED.
-    void clipboardText_data() {
-        QTest::addColumn<std::vector<TcpRow>>("rows");
-        QTest::addColumn<QByteArray>("text");
-        QTest::newRow("all but the local port")
-            << std::vector{Row(5, "10.0.0.5", 443, "192.0.2.10", 80),
-                           Row(2, "10.0.0.5", 8080, "0.0.0.0", 51000),
-                           Row(0, "1.0.0.2", 1, "1.0.0.3", 2)}
-            << QByteArray(
-                   "10.0.0.5\t192.0.2.10\t80\tESTAB\t\r\n10.0.0.5\t0.0.0.0\t0\tLISTEN\t\r\n"
-                   "1.0.0.2\t1.0.0.3\t2\tUNDEFINED\t\r\n");
-        QTest::newRow("no rows") << std::vector<TcpRow>{} << QByteArray("");
-    }
+    // shows as 0, an unknown state as UNDEFINED. No rows copy as no text, not as none.
     void clipboardText() {
-        QFETCH(std::vector<TcpRow>, rows);
-        const auto text = ClipboardText({true, false, true, true, true}, rows);
-        QTEST(QByteArray::fromStdString(text.value_or("no text")), "text");
+        const auto copied = [](const std::vector<TcpRow>& rows) {
+            const auto text = ClipboardText({true, false, true, true, true}, rows);
+            return QByteArray::fromStdString(text.value_or("no text"));
+        };
+        QCOMPARE(copied({Row(5, "10.0.0.5", 443, "192.0.2.10", 80),
+                         Row(2, "10.0.0.5", 8080, "0.0.0.0", 51000),
+                         Row(0, "1.0.0.2", 1, "1.0.0.3", 2)}),
+                 "10.0.0.5\t192.0.2.10\t80\tESTAB\t\r\n10.0.0.5\t0.0.0.0\t0\tLISTEN\t\r\n"
+                 "1.0.0.2\t1.0.0.3\t2\tUNDEFINED\t\r\n");
+        QCOMPARE(copied({}), "");
     }
 
     // A remote host's name as a tooltip shows it: ASCII, on one line, no longer than a real one.
@@ -490,9 +469,7 @@ private slots:
         const auto order = std::make_shared<std::vector<int>>();
         const auto orderLock = std::make_shared<std::mutex>();
         const auto lookup = [=](const Ipv4Address& address) -> std::optional<std::string> {
-            std::unique_lock lock(*orderLock);
-            order->push_back(address[3]);
-            lock.unlock();
+            (std::lock_guard(*orderLock), order->push_back(address[3]));
             if (address[3] == 1) Pass(*firstMayEnd);
             if (address[3] == 4) throw 0;
             return std::nullopt;
