@@ -85,6 +85,7 @@ class TestGui : public QObject {
         return QTest::qWaitFor(
             [&] { return main->lstConnections->cursor().shape() == Qt::ArrowCursor; });
     }
+    bool refreshed() { return main->cmdRefresh->click(), listRead(); }
 
 private slots:
     // Each test starts as the program does, with the main window shown, over an empty table.
@@ -108,8 +109,7 @@ private slots:
     void refresh() {
         stub->table.rows = {Row(2, "10.0.0.6", 8080, "10.0.0.7", 9),
                             Row(5, "127.0.0.1", 631, "1.0.0.1", 1)};
-        main->cmdRefresh->click();
-        QVERIFY(listRead());
+        QVERIFY(refreshed());
         QCOMPARE(main->connections().index(0, 3).data().toString(), "0");  // a listener's
         QVERIFY(main->windowTitle().endsWith(" - 1 shown, 1 hidden, 1 new"));
 
@@ -131,14 +131,12 @@ private slots:
 
         // A table that cannot be read empties the list, and the title says why, whatever failed.
         stub->table = {{}, "netlink: Permission denied"};
-        main->cmdRefresh->click();
-        QVERIFY(listRead());
+        QVERIFY(refreshed());
         QCOMPARE(main->connections().rowCount(), 0);
         QVERIFY(main->windowTitle().endsWith(
             " - the connection table could not be read: netlink: Permission denied"));
         stub->throws = true;
-        main->cmdRefresh->click();
-        QVERIFY(listRead());
+        QVERIFY(refreshed());
         QVERIFY(main->windowTitle().endsWith("could not be read: unknown failure"));
         QVERIFY(desktop.messages.empty());
         QCOMPARE(stub->reads, 5);
@@ -149,8 +147,7 @@ private slots:
     void listMovesAndKeepsItsPlace() {
         for (std::uint16_t port = 1000; port < 1200; ++port)
             stub->table.rows.push_back(Row(5, "10.0.0.5", port, "10.0.0.9", 80));
-        main->cmdRefresh->click();
-        QVERIFY(listRead());
+        QVERIFY(refreshed());
         auto* list = main->lstConnections;
         list->setCurrentIndex(main->connections().index(120, 0));
         QTest::keyClick(list, Qt::Key_End);
@@ -160,8 +157,7 @@ private slots:
         list->setCurrentIndex(main->connections().index(120, 0));
         const int scrolled = list->verticalScrollBar()->value() - 3;
         list->verticalScrollBar()->setValue(scrolled);
-        main->cmdRefresh->click();
-        QVERIFY(listRead());
+        QVERIFY(refreshed());
         QCOMPARE(list->currentIndex().row(), 120);
         QCOMPARE(list->verticalScrollBar()->value(), scrolled);
     }
@@ -202,11 +198,9 @@ private slots:
     void rowDetails() {
         const auto lookMayEnd = std::make_shared<std::timed_mutex>();
         auto nameMayCome = std::make_shared<std::atomic<bool>>(false);
-        const int socket = 9;  // held by process 7
-        const ShownRows rows = std::make_shared<const std::vector<TcpRow>>(
-            std::vector{Row(5, "10.0.0.5", 1, "10.0.0.7", 2, socket),
-                        Row(2, "10.0.0.5", 4, "10.0.0.8", 0, socket),
-                        Row(5, "10.0.0.5", 5, "0.0.0.0", 0, socket)});
+        const ShownRows rows = std::make_shared<const std::vector<TcpRow>>(std::vector{
+            Row(5, "10.0.0.5", 1, "10.0.0.7", 2, 9), Row(2, "10.0.0.5", 4, "10.0.0.8", 0, 9),
+            Row(5, "10.0.0.5", 5, "0.0.0.0", 0, 9)});  // socket 9, held by process 7
         std::optional<RowDetails> details(
             std::in_place,
             RowDetails::Sources{
@@ -214,7 +208,7 @@ private slots:
                     if (&handed != rows.get()) throw std::runtime_error("<b>x</b>");
                     Pass(*lookMayEnd);
                     return std::make_shared<const OwnerIndex>(
-                        ProcessTable{{{7, 0, "x", "alice", {socket}, "/bin/x"}}}, handed);
+                        ProcessTable{{{7, 0, "x", "alice", {9}, "/bin/x"}}}, handed);
                 },
                 [=](const Ipv4Address&) {
                     nameMayCome->wait(false);
