@@ -75,9 +75,7 @@ private slots:
         const pid_t threadHeld = Start(
             "thread-held",
             [] {
-                std::thread([] {
-                    for (;;) pause();
-                }).detach();
+                std::thread(pause).detach();  // no signal handler: it never returns
                 return Listen("127.0.0.8", 7006);
             },
             nullptr, true);
@@ -95,17 +93,17 @@ private slots:
             texts << QString::number(row.localAddress[3]) + ' ' +
                          QString::fromStdString(OwnerText(index.get(), row, false));
         // Every holder is this program, forked.
-        const QString holder = "Process: %1 (PID %2)",
-                      program = "\nProgram: " + QCoreApplication::applicationFilePath();
+        const QString program = "Program: " + QCoreApplication::applicationFilePath() + "\nUser: ";
+        const auto held = [](const char* name, pid_t pid) {
+            return QString("Process: %1 (PID %2)\n").arg(name).arg(pid);
+        };
         const auto [low, high] = std::minmax(forker, forked);
-        QCOMPARE(texts,
-                 QStringList({
-                     "4 " + holder.arg(low == forker ? "holder-a" : "holder-b").arg(low) + "\n" +
-                         holder.arg(low == forker ? "holder-b" : "holder-a").arg(high) + program +
-                         "\nUser: root",
-                     "5 " + holder.arg("switched").arg(switched) + program + "\nUser: nobody",
-                     "8 " + holder.arg("thread-held").arg(threadHeld) + program + "\nUser: root",
-                 }));
+        const QString forkedHolders = low == forker
+                                          ? held("holder-a", low) + held("holder-b", high)
+                                          : held("holder-b", low) + held("holder-a", high);
+        QCOMPARE(texts, QStringList({"4 " + forkedHolders + program + "root",
+                                     "5 " + held("switched", switched) + program + "nobody",
+                                     "8 " + held("thread-held", threadHeld) + program + "root"}));
     }
 
     // Of real sockets, from the system's services database and the kernel at the moment asked: a
