@@ -240,14 +240,11 @@ private slots:
         const auto open = [&] { return ++opened, NetlinkSocket(); };
         QCOMPARE(TableTexts(DumpTcpTableInParts(open, parts)), witness);
         QCOMPARE(opened, 4);
-        // Another process can send the socket a whole answer of its own, with the dump's
-        // sequence number and port id: only the kernel's is read.
+        // Another process can send the socket a socket's message of its own, with the dump's
+        // sequence number and port id: only the kernel's answer is read.
         NetlinkSocket netlink;
-        QByteArray forged = tcp4;
-        int left = forged.size();
-        for (auto* header = reinterpret_cast<nlmsghdr*>(forged.data()); NLMSG_OK(header, left);
-             header = NLMSG_NEXT(header, left))
-            header->nlmsg_seq = 1, header->nlmsg_pid = netlink.portId();
+        const QByteArray forged =
+            Patched(tcp4.left(SocketMessage), {{Sequence, 1}, {PortId, int(netlink.portId())}});
         const int forger = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
         const sockaddr_nl to{AF_NETLINK, 0, netlink.portId(), 0};
         QCOMPARE(sendto(forger, forged.data(), forged.size(), 0,
