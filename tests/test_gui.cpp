@@ -196,8 +196,9 @@ private slots:
     // a listener and a remote 0.0.0.0 have no remote host. A look that ends after its details are
     // gone hands nothing to them.
     void rowDetails() {
-        const auto lookMayEnd = std::make_shared<std::timed_mutex>();
-        auto nameMayCome = std::make_shared<std::atomic<bool>>(false);
+        const auto lookMayEnd = std::make_shared<std::timed_mutex>(),
+                   nameMayCome = std::make_shared<std::timed_mutex>();
+        std::unique_lock holdName(*nameMayCome);
         const ShownRows rows = std::make_shared<const std::vector<TcpRow>>(std::vector{
             Row(5, "10.0.0.5", 1, "10.0.0.7", 2, 9), Row(2, "10.0.0.5", 4, "10.0.0.8", 0, 9),
             Row(5, "10.0.0.5", 5, "0.0.0.0", 0, 9)});  // socket 9, held by process 7
@@ -211,8 +212,7 @@ private slots:
                         ProcessTable{{{7, 0, "x", "alice", {9}, "/bin/x"}}}, handed);
                 },
                 [=](const Ipv4Address&) {
-                    nameMayCome->wait(false);
-                    return std::optional<std::string>("peer.test");
+                    return Pass(*nameMayCome), std::optional<std::string>("peer.test");
                 },
                 [](std::uint16_t port) {
                     return port ? std::optional<std::string>(port == 2 ? "two" : "four")
@@ -243,18 +243,16 @@ private slots:
                  "Traffic now: looking up...");
         lookMayEnd->unlock();
         QTRY_COMPARE(known.size(), 1);
-        const QString owner = "Process: x (PID 7)\nProgram: /bin/x\nUser: alice",
-                      service =
-                          "\nService: two (remote port 2)\nTraffic now: 1.5 KB sent, 10 B "
-                          "received, last data 2 s ago, round trip 1.5 ms|" +
-                          owner +
-                          "\nService: four (local port 4)\nWaiting to be accepted: 3 "
-                          "of at most 128|" +
-                          owner + "\nTraffic now: not visible without administrator rights";
-        QCOMPARE(comeToRead(owner + "\nRemote host: looking up..." + service), QString());
-        *nameMayCome = true;
-        nameMayCome->notify_all();
-        QCOMPARE(comeToRead(owner + "\nRemote host: peer.test" + service), QString());
+        // The owner (%1) and the remote host (%2) of the connection, the listener and the other.
+        const QString texts =
+            "%1\nRemote host: %2\nService: two (remote port 2)\nTraffic now: 1.5 KB sent, 10 B "
+            "received, last data 2 s ago, round trip 1.5 ms|"
+            "%1\nService: four (local port 4)\nWaiting to be accepted: 3 of at most 128|"
+            "%1\nTraffic now: not visible without administrator rights";
+        const QString owner = "Process: x (PID 7)\nProgram: /bin/x\nUser: alice";
+        QCOMPARE(comeToRead(texts.arg(owner, "looking up...")), QString());
+        holdName.unlock();
+        QCOMPARE(comeToRead(texts.arg(owner, "peer.test")), QString());
 
         lookMayEnd->lock();
         details->lookAt(rows, {});
