@@ -13,8 +13,7 @@ begin_session
 python3 "$2" "$work/held" & holder_pid=$!
 within_10s test -e "$work/held" || fail "the loopback connections were not set up"
 start_desktop
-record_opened_pages
-start_program env -u BROWSER PATH="$work/bin:$PATH" "$1"
+start_program "$1"
 main=$(window_named "Korvane Sockview - .* shown, .*")
 type_into "$main" alt+c || fail "no main window took Alt+C"
 copy_every_column_as_ss_lists "\r\n"

@@ -12,8 +12,7 @@ mkfifo "$work/commands"
 exec 5>"$work/commands"
 within_10s test -s "$work/said" || fail "the session manager did not start"
 start_desktop
-record_opened_pages
-start_program env SESSION_MANAGER="$(head -n 1 "$work/said")" PATH="$work/bin:$PATH" "$1"
+start_program env SESSION_MANAGER="$(head -n 1 "$work/said")" "$1"
 said() { [[ $(grep -cx "$1" "$work/said") -ge $2 ]]; }
 within_10s said registered 1 || fail "the program did not register: $(cat "$work/said")"
 # The second checkpoint is answered only by a program still running after the first.

@@ -27,10 +27,14 @@ reexec_in_own_network_namespace() {
 }
 
 # Makes the scratch directory $work; on exit, ends whichever of Xvfb, the program and the
-# connection holder were started, and removes it.
+# connection holder were started, and removes it. A recorder stands in $work/bin for the desktop's
+# URL handler (xdg-open): each page opened becomes a line of $work/opened.
 begin_session() {
     work=$(mktemp -d)
     trap 'kill ${program_pid:-} ${holder_pid:-} ${xvfb_pid:-} 2>/dev/null || :; wait; rm -rf "$work"' EXIT
+    mkdir "$work/bin"
+    printf '#!/bin/sh\necho "$*" >>%s/opened\n' "$work" >"$work/bin/xdg-open"
+    chmod +x "$work/bin/xdg-open"
 }
 
 # Polls a condition for at most about $1 seconds.
@@ -49,10 +53,11 @@ start_desktop() {
         fail "openbox did not start: $(cat "$work/openbox.log")"
 }
 
-# Starts the program on that display, with nothing of the caller's desktop; sets program_pid.
+# Starts the program on that display, with nothing of the caller's desktop and pages opened
+# through the recorder; sets program_pid.
 start_program() {
-    env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION \
-        DISPLAY="$display" "$@" >"$work/program.log" 2>&1 &
+    env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u BROWSER \
+        DISPLAY="$display" PATH="$work/bin:$PATH" "$@" >"$work/program.log" 2>&1 &
     program_pid=$!
 }
 
@@ -72,14 +77,6 @@ window_named() {
 # No window manager runs here: give the window the keyboard focus, then type as a keyboard does.
 type_into() { DISPLAY=$display xdotool windowfocus --sync "$1" key --delay 40 "${@:2}"; }
 
-# Puts a recorder in place of the desktop's URL handler (xdg-open): each page opened becomes a
-# line of $work/opened. Start the program with PATH="$work/bin:$PATH".
-record_opened_pages() {
-    mkdir -p "$work/bin"
-    printf '#!/bin/sh\necho "$*" >>%s/opened\n' "$work" >"$work/bin/xdg-open"
-    chmod +x "$work/bin/xdg-open"
-}
-
 # The program ends with status 0 after $1, having opened the maker's page through the recorder
 # so far $2 times in all.
 ends_opening_page() {
@@ -88,9 +85,8 @@ ends_opening_page() {
     within_10s gone || fail "the program still runs after $1"
     wait "$program_pid" || fail "the program ended with status $? after $1"
     program_pid=
-    times=$2
-    opened() { [[ $(grep -sc . "$work/opened") == "$times" ]] && ! pgrep -f "$work/bin/xdg-open" >/dev/null; }
-    within_10s opened && [[ $(sort -u "$work/opened") == https://www.korvane.example/sockview ]] ||
+    opened() { [[ $(grep -sc . "$work/opened") == "$1" ]] && ! pgrep -f "$work/bin/xdg-open" >/dev/null; }
+    within_10s opened "$2" && [[ $(sort -u "$work/opened") == https://www.korvane.example/sockview ]] ||
         fail "after $1, expected the maker's page opened $2 times: $(cat "$work/opened" 2>/dev/null)"
 }
 

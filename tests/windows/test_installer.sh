@@ -33,8 +33,7 @@ touch "$folder/Qt5Gone.dll" && wine reg add "$key" /v DisplayVersion /d 0.9 /f >
 wine "$1" /S && changed >/dev/null || fail "installed over an older copy: $(changed)"
 [[ $(wine reg query "$key") == *DisplayVersion*1.0*UninstallString* ]] || fail "this version's uninstaller is not registered"
 
-record_opened_pages
-start_program env -u BROWSER PATH="$work/bin:$PATH" wine start /unix "$shortcut"
+start_program wine start /unix "$shortcut"
 main=$(window_named "Korvane Sockview - .* shown, .*")
 # While it runs, the installer and the uninstaller leave everything as it was. Told where it is
 # installed, the uninstaller works in place and its status is its own; NSIS reads that path
@@ -76,7 +75,7 @@ unzipped="$WINEPREFIX/drive_c/users/Ünïcode Földer" && python3 -m zipfile -e 
 declare -A program=([close]="$folder" [end-session]="$(echo "$unzipped"/*)")
 # Asked from outside with Filter List up, which Qt alone would not let through to the main window.
 for request in close end-session; do
-    start_program env -u BROWSER PATH="$work/bin:$PATH" wine "${program[$request]}/korvane-sockview.exe"
+    start_program wine "${program[$request]}/korvane-sockview.exe"
     main=$(window_named "Korvane Sockview - .*")
     xdotool windowactivate --sync "$main" key --delay 40 alt+f
     filters=$(window_named "Filter List") || fail "Filter List did not open"
