@@ -283,10 +283,9 @@ private slots:
     void filterEntries() {
         QFETCH(FilterKind, kind);
         QFETCH(QString, entry);
-        const std::string value = entry.toStdString();
-        QTEST(!EntryRefusal(kind, value), "accepted");
+        QTEST(!EntryRefusal(kind, entry.toStdString()), "accepted");
         Filters filters;
-        filters.add(kind, value);
+        filters.add(kind, entry.toStdString());
         QTEST(filters.hides(Row(TcpState::Listen, "10.0.0.5", 443, "10.0.0.9", 80)), "hidden");
     }
 
@@ -474,8 +473,8 @@ private slots:
         const auto answered = [](const HostNames& names, std::uint8_t host) {
             return names.answerFor({10, 0, 0, host}).has_value();
         };
-        const HostNames names(lookup, std::nullopt,
-                              {1, 0, std::chrono::seconds(20), std::chrono::minutes(10), 3}, {});
+        LookupLimits limits{1, 0, std::chrono::seconds(20), std::chrono::minutes(10), 3};
+        const HostNames names(lookup, std::nullopt, limits, {});
         firstMayEnd->lock();
         answered(names, 1);
         QTRY_VERIFY([&] { return (std::lock_guard(*orderLock), order->size() == 1); }());
@@ -487,9 +486,8 @@ private slots:
         answered(names, 4);
         QVERIFY(!answered(names, 1));
         QTRY_VERIFY(answered(names, 4));  // its lookup threw
-        const HostNames briefly(lookup, std::nullopt,
-                                {1, 0, std::chrono::seconds(20), std::chrono::milliseconds(100), 3},
-                                {});
+        limits.kept = std::chrono::milliseconds(100);
+        const HostNames briefly(lookup, std::nullopt, limits, {});
         // Asked again and again, as QTRY would not: each question after the expiry asks anew.
         QVERIFY(QTest::qWaitFor([&] { return answered(briefly, 2); }));
         QVERIFY(QTest::qWaitFor([&] { return !answered(briefly, 2); }));

@@ -59,6 +59,9 @@ struct TableStub {
     std::timed_mutex gate;
 };
 
+// Looks up a host's or a service's name and finds none.
+const auto NoName = [](const auto&) { return std::optional<std::string>(); };
+
 }  // namespace
 
 class TestGui : public QObject {
@@ -74,9 +77,7 @@ class TestGui : public QObject {
                 if (++stub->reads, stub->throws) throw 0;
                 return stub->table;
             },
-            RowDetails::Sources{std::move(lookup),
-                                [](const Ipv4Address&) { return std::optional<std::string>(); },
-                                [](std::uint16_t) { return std::optional<std::string>(); },
+            RowDetails::Sources{std::move(lookup), NoName, NoName,
                                 [](const TcpRow&) { return SocketNow{}; }});
         main->show();
     }
