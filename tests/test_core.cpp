@@ -337,10 +337,9 @@ private slots:
         for (std::size_t i = 0; i < result.shown->size(); ++i)
             shown << QString::number(PortNumber((*result.shown)[i].localPort)) +
                          (result.isNew.at(i) ? "new" : "");
-        QTEST(QString("%1; %2 hidden; next %3")
-                  .arg(shown.join(' '))
-                  .arg(result.hidden)
-                  .arg(result.next ? result.next->shown->size() + result.next->hidden.size() : 0),
+        const std::size_t next =
+            result.next ? result.next->shown->size() + result.next->hidden.size() : 0;
+        QTEST(QString("%1; %2 hidden; next %3").arg(shown.join(' ')).arg(result.hidden).arg(next),
               "outcome");
     }
 
