@@ -171,35 +171,28 @@ private slots:
                          sockets = tcp4.chopped(done), moved = Patched(one, {{Ports, 0x01000100}}),
                          interrupted = Patched(moved, {{TypeAndFlags, interruptedType}}) + end;
         const auto failed = [](const char* why) { return QStringList{QString("netlink: ") + why}; };
+        const QStringList malformed = failed("malformed inet_diag message"),
+                          outOfBounds = failed("netlink message length out of bounds");
         QTest::addColumn<QByteArrayList>("answers");
         QTest::addColumn<QStringList>("table");
-        QTest::newRow("another request's message")
-            << QByteArrayList{Patched(moved, {{Sequence, 0}}) + tcp4, tcp6} << recorded;
-        QTest::newRow("another sender's message")
-            << QByteArrayList{Patched(moved, {{PortId, 0}}) + tcp4, tcp6} << recorded;
-        QTest::newRow("no IPv6 table, as if it were empty")
-            << QByteArrayList{tcp4, Patched(one, {{TypeAndFlags, NLMSG_ERROR}, {Payload, -ENOENT}})}
-            << TableTexts(DumpOverSocketPairs({{tcp4, end}}));
-        QTest::newRow("broken off")
-            << QByteArrayList{Patched(one, {{TypeAndFlags, NLMSG_DONE}, {Payload, -ENOBUFS}})}
-            << failed("No buffer space available");
-        QTest::newRow("other family") << QByteArrayList{Patched(one, {{Payload, AF_INET6}})}
-                                      << failed("malformed inet_diag message");
-        QTest::newRow("socket message too short")
-            << QByteArrayList{Patched(one, {{Length, Ports + 47}})}
-            << failed("malformed inet_diag message");
-        QTest::newRow("length inside the header") << QByteArrayList{Patched(tcp4, {{Length, 8}})}
-                                                  << failed("netlink message length out of bounds");
-        QTest::newRow("interrupted, then whole")
-            << QByteArrayList{interrupted, tcp4, tcp6} << recorded;
-        QTest::newRow("interrupted every time")
-            << QByteArrayList{interrupted, interrupted, interrupted}
-            << failed("the table kept changing during the dump");
-        QTest::newRow("larger than the buffer")
-            << QByteArrayList{sockets.repeated(4) + end, tcp6} << recorded;
-        QTest::newRow("cut inside a message")
-            << QByteArrayList{sockets.chopped(1)} << failed("netlink message length out of bounds");
-        QTest::newRow("never ends") << QByteArrayList{sockets} << failed("the dump did not end");
+        const auto add = [](const char* name, const QByteArrayList& answers,
+                            const QStringList& table) { QTest::newRow(name) << answers << table; };
+        add("another request's message", {Patched(moved, {{Sequence, 0}}) + tcp4, tcp6}, recorded);
+        add("another sender's message", {Patched(moved, {{PortId, 0}}) + tcp4, tcp6}, recorded);
+        add("no IPv6 table, as if it were empty",
+            {tcp4, Patched(one, {{TypeAndFlags, NLMSG_ERROR}, {Payload, -ENOENT}})},
+            TableTexts(DumpOverSocketPairs({{tcp4, end}})));
+        add("broken off", {Patched(one, {{TypeAndFlags, NLMSG_DONE}, {Payload, -ENOBUFS}})},
+            failed("No buffer space available"));
+        add("other family", {Patched(one, {{Payload, AF_INET6}})}, malformed);
+        add("socket message too short", {Patched(one, {{Length, Ports + 47}})}, malformed);
+        add("length inside the header", {Patched(tcp4, {{Length, 8}})}, outOfBounds);
+        add("interrupted, then whole", {interrupted, tcp4, tcp6}, recorded);
+        add("interrupted every time", {interrupted, interrupted, interrupted},
+            failed("the table kept changing during the dump"));
+        add("larger than the buffer", {sockets.repeated(4) + end, tcp6}, recorded);
+        add("cut inside a message", {sockets.chopped(1)}, outOfBounds);
+        add("never ends", {sockets}, failed("the dump did not end"));
     }
     void kernelAnswers() {
         QFETCH(QByteArrayList, answers);
@@ -301,27 +294,25 @@ private slots:
         QTest::addColumn<std::optional<Rows>>("previous");  // nothing before the first snapshot
         QTest::addColumn<TcpTable>("table");
         QTest::addColumn<QString>("outcome");
-        QTest::newRow("first snapshot")
-            << std::optional<Rows>() << TcpTable{{shown(1), hidden}} << "1; 1 hidden; next 2";
-        QTest::newRow("new rows after a hidden one, one to another remote port or address")
-            << std::optional(Rows{shown(1)})
-            << TcpTable{{Row(5, "0.0.0.0", 9, "1.0.0.1", 1), shown(1),
-                         Row(5, "10.0.0.5", 1, "1.0.0.1", 2), Row(5, "10.0.0.5", 1, "1.0.0.2", 1),
-                         shown(3)}}
-            << "1 1new 1new 3new; 1 hidden; next 5";
-        QTest::newRow("a hidden row shown")
-            << std::optional(Rows{hidden}) << TcpTable{{shown(2)}} << "2new; 0 hidden; next 1";
-        QTest::newRow("removed rows") << std::optional(Rows{shown(1), shown(3), shown(4)})
-                                      << TcpTable{{shown(4)}} << "4; 0 hidden; next 1";
-        QTest::newRow("the same connection twice")
-            << std::optional(Rows{shown(1)}) << TcpTable{{shown(1), shown(1), shown(4), shown(4)}}
-            << "1 1 4new 4new; 0 hidden; next 4";
-        QTest::newRow("the same fields on another socket, or where one is not known")
-            << std::optional(Rows{shown(1, 7), shown(2, 6), shown(3)})
-            << TcpTable{{shown(1, 8), shown(2), shown(3, 5)}} << "1new 2 3; 0 hidden; next 3";
-        QTest::newRow("unreadable: the previous snapshot stays")
-            << std::optional(Rows{shown(1), shown(2)}) << TcpTable{{}, "refused"}
-            << "; 0 hidden; next 2";
+        const auto add = [](const char* name, std::optional<Rows> previous, const TcpTable& table,
+                            const char* outcome) {
+            QTest::newRow(name) << previous << table << QString(outcome);
+        };
+        add("first snapshot", std::nullopt, {{shown(1), hidden}}, "1; 1 hidden; next 2");
+        add("new rows after a hidden one, one to another remote port or address", Rows{shown(1)},
+            {{Row(5, "0.0.0.0", 9, "1.0.0.1", 1), shown(1), Row(5, "10.0.0.5", 1, "1.0.0.1", 2),
+              Row(5, "10.0.0.5", 1, "1.0.0.2", 1), shown(3)}},
+            "1 1new 1new 3new; 1 hidden; next 5");
+        add("a hidden row shown", Rows{hidden}, {{shown(2)}}, "2new; 0 hidden; next 1");
+        add("removed rows", Rows{shown(1), shown(3), shown(4)}, {{shown(4)}},
+            "4; 0 hidden; next 1");
+        add("the same connection twice", Rows{shown(1)}, {{shown(1), shown(1), shown(4), shown(4)}},
+            "1 1 4new 4new; 0 hidden; next 4");
+        add("the same fields on another socket, or where one is not known",
+            Rows{shown(1, 7), shown(2, 6), shown(3)}, {{shown(1, 8), shown(2), shown(3, 5)}},
+            "1new 2 3; 0 hidden; next 3");
+        add("unreadable: the previous snapshot stays", Rows{shown(1), shown(2)}, {{}, "refused"},
+            "; 0 hidden; next 2");
     }
     void refresh() {
         QFETCH(std::optional<std::vector<TcpRow>>, previous);
