@@ -54,16 +54,15 @@ QByteArray Patched(QByteArray bytes, std::initializer_list<std::pair<int, int>> 
     return bytes;
 }
 
-// A recorded dump: its sequence number and port id, then each datagram behind its length.
-// The datagrams come back joined; no message straddles two.
-std::pair<DumpIdentity, QByteArray> LoadDump(const char* name) {
+// The messages of a recorded dump, whose file holds its sequence number and port id, then each
+// datagram behind its length. The datagrams come back joined; no message straddles two.
+QByteArray LoadDump(const char* name) {
     const QByteArray file = ReadData(name);
     const auto word = [&](qsizetype at) { return qFromUnaligned<quint32>(file.constData() + at); };
-    if (file.size() < 8) return {};
-    std::pair<DumpIdentity, QByteArray> dump{{word(0), word(4)}, {}};
+    QByteArray messages;
     for (qsizetype at = 8; at + 4 <= file.size(); at += 4 + word(at))
-        dump.second += file.mid(at + 4, word(at));
-    return dump;
+        messages += file.mid(at + 4, word(at));
+    return messages;
 }
 
 // The table's rows as text, or why it could not be read.
@@ -79,7 +78,8 @@ TcpTable DumpOverSocketPairs(QList<QByteArrayList> answers, std::span<const Port
     const auto open = [&] {
         int ends[2] = {-1, -1};
         socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends);
-        NetlinkSocket netlink(ends[0], LoadDump("inet_diag_tcp4.bin").first.portId);
+        const QByteArray recorded = LoadDump("inet_diag_tcp4.bin");
+        NetlinkSocket netlink(ends[0], qFromUnaligned<quint32>(recorded.constData() + PortId));
         netlink.setReplyTimeout(std::chrono::milliseconds(50));
         QByteArrayList& queued = answers[static_cast<qsizetype>(kernelEnds.size())];
         for (int i = 0, left; i < queued.size(); ++i) {
@@ -118,8 +118,7 @@ QByteArray PartOf(QByteArray dump, PortRange ports) {
 class TestCore : public QObject {
     Q_OBJECT
     // The messages of the recorded dumps, and ss's listing of the same moment.
-    const QByteArray tcp4 = LoadDump("inet_diag_tcp4.bin").second,
-                     tcp6 = LoadDump("inet_diag_tcp6.bin").second;
+    const QByteArray tcp4 = LoadDump("inet_diag_tcp4.bin"), tcp6 = LoadDump("inet_diag_tcp6.bin");
     const QStringList recorded = RowTexts(RowsFromSsListing(ReadData("ss_tan.txt").toStdString()));
 
 private slots:
