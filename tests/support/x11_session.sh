@@ -1,5 +1,6 @@
 # Shell functions for driving the program on a private X server (Xvfb) from outside, as a user's
-# keyboard would. Source it, then call begin_session for the scratch directory $work.
+# keyboard would. Source it, then call begin_session for the scratch directory $work and the
+# desktop.
 
 # A step that fails unchecked ends the test there, named by the test's line and the command
 # (ignored inside $(...), whose failure the step that uses it reports).
@@ -26,24 +27,21 @@ reexec_in_own_network_namespace() {
     IN_OWN_NETWORK_NAMESPACE=1 exec "${namespace[@]}" "$0" "$@"
 }
 
+# Polls a condition for at most about $1 seconds.
+within() { for ((tries = $1 * 10; tries > 0; tries--)); do "${@:2}" && return 0; sleep 0.1; done; return 1; }
+within_10s() { within 10 "$@"; }
+
 # Makes the scratch directory $work; on exit, ends whichever of Xvfb, the program and the
 # connection holder were started, and removes it. A recorder stands in $work/bin for the desktop's
-# URL handler (xdg-open): each page opened becomes a line of $work/opened.
+# URL handler (xdg-open): each page opened becomes a line of $work/opened. Then starts Xvfb on a
+# display number it picks itself (sets display and xvfb_pid and exports DISPLAY), then openbox,
+# and waits until openbox manages the screen. Openbox ends with Xvfb.
 begin_session() {
     work=$(mktemp -d)
     trap 'kill ${program_pid:-} ${holder_pid:-} ${xvfb_pid:-} 2>/dev/null || :; wait; rm -rf "$work"' EXIT
     mkdir "$work/bin"
     printf '#!/bin/sh\necho "$*" >>%s/opened\n' "$work" >"$work/bin/xdg-open"
     chmod +x "$work/bin/xdg-open"
-}
-
-# Polls a condition for at most about $1 seconds.
-within() { for ((tries = $1 * 10; tries > 0; tries--)); do "${@:2}" && return 0; sleep 0.1; done; return 1; }
-within_10s() { within 10 "$@"; }
-
-# Starts Xvfb on a display number it picks itself (sets display and xvfb_pid and exports DISPLAY),
-# then openbox, and waits until openbox manages the screen. Openbox ends with Xvfb.
-start_desktop() {
     Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work/xvfb.log" &
     xvfb_pid=$!
     within_10s test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"

@@ -20,7 +20,6 @@ wineserver -k 2>/dev/null || :  # fails when none is running
 touch "$work/churn"
 python3 "$2" "$work/held" "$work/churn" & holder_pid=$!
 within_10s test -e "$work/held" || fail "the loopback connections were not set up"
-start_desktop
 
 folder="$WINEPREFIX/drive_c/Program Files/Korvane Sockview"
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Korvane Sockview.lnk"
