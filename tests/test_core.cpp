@@ -438,13 +438,12 @@ private slots:
         asked.start();
         QCOMPARE(lines(), QStringList(12, "looking up...").join('|'));
         QTRY_COMPARE(lines(), QStringList(12, "no name").join('|'));
-        QCOMPARE_LE(asked.elapsed(), (deadline + std::chrono::milliseconds(400)).count());
+        QCOMPARE_LT(asked.elapsed(), (2 * deadline).count());
         QTRY_COMPARE(*calls, 8);
         *mayAnswer = true;
         mayAnswer->notify_all();
         QTRY_COMPARE(lines(),
-                     "host1|host2|host3|host4|host5|host6|host7|host8|host9|host10|"
-                     "host11|host12");
+                     "host1|host2|host3|host4|host5|host6|host7|host8|host9|host10|host11|host12");
     }
 
     // The address asked last is looked up first; answers are kept for a few addresses at most,
