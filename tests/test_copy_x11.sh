@@ -7,9 +7,8 @@
 # desktop's URL handler (xdg-open, here a recorder).
 # Usage: test_copy_x11.sh PROGRAM CONNECTION_HOLDER
 source "$(dirname "$0")/support/x11_session.sh"
-require_tools Xvfb openbox wmctrl xdotool xclip unshare ip ss python3
 reexec_in_own_network_namespace "$@"
-begin_session
+begin_session wmctrl xdotool xclip ss python3
 python3 "$2" "$work/held" & holder_pid=$!
 within_10s test -e "$work/held" || fail "the loopback connections were not set up"
 start_program "$1"

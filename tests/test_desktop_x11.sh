@@ -6,8 +6,7 @@
 # maximise, and minimises it only with the main window.
 # Usage: test_desktop_x11.sh PROGRAM
 source "$(dirname "$0")/support/x11_session.sh"
-require_tools Xvfb openbox xdotool xprop xwininfo python3
-begin_session
+begin_session xdotool xwininfo python3
 
 # A Wayland display that takes connections and never answers: a program that asked Qt for Wayland
 # would wait on it for ever. (Qt falls back on X by itself when a Wayland display cannot be

@@ -4,7 +4,6 @@
 # shutdown, then die) runs the exit sequence once: the maker's page opens once, the program ends.
 # Usage: test_session_x11.sh PROGRAM SESSION_MANAGER
 source "$(dirname "$0")/support/x11_session.sh"
-require_tools Xvfb openbox unshare ip
 reexec_in_own_network_namespace "$@"
 begin_session
 mkfifo "$work/commands"

@@ -20,6 +20,7 @@ require_tools() { for tool in "$@"; do command -v "$tool" >/dev/null || skip "$t
 # Runs the calling script again, once, inside a network namespace of its own with its loopback
 # interface up, where the only connections are those it opens. Pass the script's arguments.
 reexec_in_own_network_namespace() {
+    require_tools unshare ip
     if [[ -n ${IN_OWN_NETWORK_NAMESPACE:-} ]]; then ip link set lo up; return; fi
     local namespace=(unshare -n)
     [[ $(id -u) == 0 ]] || namespace=(unshare -rn)
@@ -31,12 +32,14 @@ reexec_in_own_network_namespace() {
 within() { for ((tries = $1 * 10; tries > 0; tries--)); do "${@:2}" && return 0; sleep 0.1; done; return 1; }
 within_10s() { within 10 "$@"; }
 
-# Makes the scratch directory $work; on exit, ends whichever of Xvfb, the program and the
-# connection holder were started, and removes it. A recorder stands in $work/bin for the desktop's
-# URL handler (xdg-open): each page opened becomes a line of $work/opened. Then starts Xvfb on a
-# display number it picks itself (sets display and xvfb_pid and exports DISPLAY), then openbox,
-# and waits until openbox manages the screen. Openbox ends with Xvfb.
+# Skips the test unless Xvfb, openbox, xprop and the tools named are there. Makes the scratch
+# directory $work; on exit, ends whichever of Xvfb, the program and the connection holder were
+# started, and removes it. A recorder stands in $work/bin for the desktop's URL handler
+# (xdg-open): each page opened becomes a line of $work/opened. Then starts Xvfb on a display
+# number it picks itself (sets display and xvfb_pid and exports DISPLAY), then openbox, and waits
+# until openbox manages the screen. Openbox ends with Xvfb.
 begin_session() {
+    require_tools Xvfb openbox xprop "$@"
     work=$(mktemp -d)
     trap 'kill ${program_pid:-} ${holder_pid:-} ${xvfb_pid:-} 2>/dev/null || :; wait; rm -rf "$work"' EXIT
     mkdir "$work/bin"

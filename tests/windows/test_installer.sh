@@ -10,11 +10,10 @@
 # uninstaller fail and change nothing; the silent uninstall removes what was installed.
 # Usage: test_installer.sh SETUP.EXE CONNECTION_HOLDER POST_TO_MAIN_WINDOW.EXE
 source "$(dirname "$0")/../support/x11_session.sh"
-require_tools wine wineserver Xvfb openbox xdotool xclip xprop unshare ip ss python3
 reexec_in_own_network_namespace "$@"
 # Wine reads Unix file names in the locale's encoding, UTF-8 on a desktop; a bare machine has none.
 export LC_ALL=C.UTF-8
-begin_session
+begin_session wine wineserver xdotool xclip ss python3
 # A Wine server left from an earlier test would read the table of that test's namespace.
 wineserver -k 2>/dev/null || :  # fails when none is running
 touch "$work/churn"
