@@ -349,20 +349,14 @@ private slots:
         for (const int ms : {999, 1000, 59999, 60000, 3599999, 3600000, 90000000})
             durations += DurationText(std::chrono::milliseconds(ms)) + '|';
         add("durations", durations, "999 ms|1 s|59 s|1 min|59 min|1 h|25 h|");
-        const std::vector listening = {PortField(22), PortField(8443)};
+        const std::vector listening = {PortField(8443)};  // not the listener's own port
         const auto service = [&](const TcpRow& row) {
-            const ServerPort end = ServerPortOf(row, listening);
-            return ServiceLine(
-                std::optional(end.port == 5 ? std::nullopt : std::optional<std::string>("s\u202e")),
-                end);
+            return ServiceLine(std::optional<std::string>("s\u202e"), ServerPortOf(row, listening));
         };
         add("a listener's", service(Row(2, "0.0.0.0", 22, "0.0.0.0", 0)),
             "Service: s? (local port 22)");
         add("to a port this machine listens on", service(Row(5, "10.0.0.5", 8443, "10.0.0.9", 5)),
             "Service: s? (local port 8443)");
-        add("outgoing", service(Row(5, "10.0.0.5", 5, "10.0.0.9", 443)),
-            "Service: s? (remote port 443)");
-        add("no name", service(Row(5, "10.0.0.5", 6, "10.0.0.9", 5)), "");
         const TcpRow established = Row(5, "10.0.0.5", 6, "10.0.0.9", 5);
         add("Windows' figures",
             TrafficLine(established, SocketNow{SocketNow::Kind::Seen, Traffic{10, 0, {}, {}}, {}}),
