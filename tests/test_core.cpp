@@ -45,9 +45,11 @@ QByteArray ReadData(const char* name) {
 }
 
 // Where a message's header holds its length, type and flags, sequence number and port id, and
-// where its payload starts, fixed by the kernel's interface; how long a socket's message is.
+// where its payload starts, fixed by the kernel's interface; how long a socket's message and a
+// dump's end are.
 constexpr int Length = 0, TypeAndFlags = 4, Sequence = 8, PortId = 12, Payload = 16,
-              Ports = Payload + offsetof(inet_diag_msg, id.idiag_sport), SocketMessage = 124;
+              Ports = Payload + offsetof(inet_diag_msg, id.idiag_sport), SocketMessage = 124,
+              End = NLMSG_LENGTH(sizeof(int));
 
 QByteArray Patched(QByteArray bytes, std::initializer_list<std::pair<int, int>> words) {
     for (const auto [at, value] : words) std::memcpy(bytes.data() + at, &value, sizeof value);
@@ -98,19 +100,18 @@ TcpTable DumpOverSocketPairs(QList<QByteArrayList> answers, std::span<const Port
 }
 
 // The messages of a recorded dump whose socket's higher port lies in the range, and its end.
-QByteArray PartOf(QByteArray dump, PortRange ports) {
-    QByteArray part;
-    int left = dump.size();
-    for (auto* header = reinterpret_cast<nlmsghdr*>(dump.data()); NLMSG_OK(header, left);
+QByteArray PartOf(const QByteArray& dump, PortRange ports) {
+    QByteArray part, sockets = dump.chopped(End);
+    int left = sockets.size();
+    for (auto* header = reinterpret_cast<nlmsghdr*>(sockets.data()); NLMSG_OK(header, left);
          header = NLMSG_NEXT(header, left)) {
-        const auto& id = static_cast<inet_diag_msg*>(NLMSG_DATA(header))->id;  // not in the end
-        const auto higher = [&] {
-            return std::max(qFromBigEndian(id.idiag_sport), qFromBigEndian(id.idiag_dport));
-        };
-        if (header->nlmsg_type == NLMSG_DONE || (higher() >= ports.first && higher() <= ports.last))
+        const auto& id = static_cast<inet_diag_msg*>(NLMSG_DATA(header))->id;
+        const auto higher =
+            std::max(qFromBigEndian(id.idiag_sport), qFromBigEndian(id.idiag_dport));
+        if (higher >= ports.first && higher <= ports.last)
             part += QByteArray(reinterpret_cast<char*>(header), NLMSG_ALIGN(header->nlmsg_len));
     }
-    return part;
+    return part + dump.right(End);
 }
 
 }  // namespace
@@ -163,11 +164,10 @@ private slots:
     // Each case is what the kernel answers to a socket's requests: the recorded dumps of the IPv4
     // and IPv6 sockets, or the first IPv4 socket message alone, changed.
     void kernelAnswers_data() {
-        constexpr int done = NLMSG_LENGTH(sizeof(int)),
-                      interruptedType = SOCK_DIAG_BY_FAMILY | NLM_F_DUMP_INTR << 16;
+        constexpr int interruptedType = SOCK_DIAG_BY_FAMILY | NLM_F_DUMP_INTR << 16;
         // `moved` has other ports: a row that no other answer lists.
-        const QByteArray one = tcp4.left(SocketMessage), end = tcp4.right(done),
-                         sockets = tcp4.chopped(done), moved = Patched(one, {{Ports, 0x01000100}}),
+        const QByteArray one = tcp4.left(SocketMessage), end = tcp4.right(End),
+                         sockets = tcp4.chopped(End), moved = Patched(one, {{Ports, 0x01000100}}),
                          interrupted = Patched(moved, {{TypeAndFlags, interruptedType}}) + end;
         const auto failed = [](const char* why) { return QStringList{QString("netlink: ") + why}; };
         const QStringList malformed = failed("malformed inet_diag message"),
