@@ -12,29 +12,24 @@
 #include "kit/design.h"
 #include "kit/display_choice.h"
 
-Q_DECLARE_METATYPE(OfferedDisplays)
-
 // What the program needs from a real desktop: every label readable in its box with the fonts the
 // package pulls in, and the window system it asks Qt for.
 class TestDesktop : public QObject {
     Q_OBJECT
     Filters filters;
     OwnedWindow<frmAddNew> addWindow;
-    std::vector<std::unique_ptr<QWidget>> windows;
+    frmMain main{[] { return TcpTable{}; }, RowDetails::SystemSources()};
+    frmFilter filter{filters, addWindow};
+    frmAddNew add{filters};
+    frmCopy copy{[](auto take) { take(std::make_shared<std::vector<TcpRow>>()); }};
+    frmAbout about;
+    frmAboutProgrammer aboutProgrammer;
 
 private slots:
-    void initTestCase() {
-        for (QWidget* window : std::initializer_list<QWidget*>{
-                 new frmMain([] { return TcpTable{}; }, RowDetails::SystemSources()),
-                 new frmFilter(filters, addWindow), new frmAddNew(filters),
-                 new frmCopy([](auto take) { take(std::make_shared<std::vector<TcpRow>>()); }),
-                 new frmAbout, new frmAboutProgrammer})
-            windows.emplace_back(window);
-    }
-
     void labelFitsItsBox_data() {
         QTest::addColumn<QLabel*>("label");
-        for (const auto& window : windows)
+        for (QWidget* window :
+             std::initializer_list<QWidget*>{&main, &filter, &add, &copy, &about, &aboutProgrammer})
             for (QLabel* label : window->findChildren<QLabel*>())
                 if (!label->text().isEmpty())  // not a picture
                     QTest::addRow("%s", qPrintable(label->text().left(40))) << label;
@@ -74,7 +69,6 @@ private slots:
             });
             return found;
         };
-        auto& main = static_cast<frmMain&>(*windows[0]);
         main.lstConnections->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         main.lstConnections->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         // As large as maximised: Wine maximises a window only through a window manager.
@@ -83,31 +77,24 @@ private slots:
         QTRY_COMPARE_NE(main.width(), Px(8280));
         QVERIFY(shades(main, QColor(192, 255, 192), {main.lstConnections->geometry()}).isEmpty());
         const QColor yellow(255, 255, 192), pink(255, 192, 255);
-        auto& filter = static_cast<frmFilter&>(*windows[1]);
         QVERIFY(shades(filter, yellow, {filter.lstFilter->geometry()}).isEmpty());
-        auto& add = static_cast<frmAddNew&>(*windows[2]);
         const QMargins middle(0, 10, 0, 10);
         QVERIFY(shades(add, yellow,
                        {add.cboKind->geometry() - middle, add.txtValue->geometry() - middle})
                     .isEmpty());
-        auto& copy = static_cast<frmCopy&>(*windows[3]);
         const QRect frame = copy.fraColumns->geometry();
         QList<QColor> inFrame = shades(copy, pink, {frame.adjusted(frame.width() - 9, 0, -8, 0)});
         QVERIFY(inFrame.removeAll(pink) > 0 && inFrame.isEmpty());
         QCOMPARE(copy.fraColumns->font(), DialogFont());
     }
 
-    // The window system is left to Qt, or to the user who named one. (X alone, and no display at
-    // all, are the start-up scripts' cases.)
-    void displayChoice_data() {
-        QTest::addColumn<OfferedDisplays>("offered");
-        QTest::newRow("Wayland only: native") << OfferedDisplays{.wayland = true};
-        QTest::newRow("both, platform named") << OfferedDisplays{true, true, true};
-        QTest::newRow("platform named only") << OfferedDisplays{.platformSet = true};
-    }
+    // The window system is left to Qt, or to the user who named one: with Wayland alone, with
+    // both and a platform named, with a platform named alone. (X alone, and no display at all,
+    // are the start-up scripts' cases.)
     void displayChoice() {
-        QFETCH(OfferedDisplays, offered);
-        QCOMPARE(ChooseDisplay(offered), DisplayChoice::AsGiven);
+        for (const OfferedDisplays offered : std::initializer_list<OfferedDisplays>{
+                 {.wayland = true}, {true, true, true}, {.platformSet = true}})
+            QCOMPARE(ChooseDisplay(offered), DisplayChoice::AsGiven);
     }
 };
 

@@ -4,25 +4,19 @@
 # shutdown, then die) runs the exit sequence once: the maker's page opens once, the program ends.
 # Usage: test_session_x11.sh PROGRAM SESSION_MANAGER
 source "$(dirname "$0")/support/x11_session.sh"
-require_tools Xvfb openbox unshare ip
 reexec_in_own_network_namespace "$@"
 begin_session
-mkfifo "$work/commands"
-"$2" <"$work/commands" >"$work/said" 2>&1 & holder_pid=$!
-exec 5>"$work/commands"
+coproc "$2" >"$work/said" 2>&1; holder_pid=$COPROC_PID
 within_10s test -s "$work/said" || fail "the session manager did not start"
-start_desktop
-record_opened_pages
-start_program env SESSION_MANAGER="$(head -n 1 "$work/said")" PATH="$work/bin:$PATH" "$1"
+start_program env SESSION_MANAGER="$(head -n 1 "$work/said")" "$1"
 said() { [[ $(grep -cx "$1" "$work/said") -ge $2 ]]; }
 within_10s said registered 1 || fail "the program did not register: $(cat "$work/said")"
 # The second checkpoint is answered only by a program still running after the first.
 for checkpoint in 1 2; do
-    echo checkpoint >&5
+    echo checkpoint >&"${COPROC[1]}"
     within_10s said saved "$checkpoint" || fail "no save at checkpoint $checkpoint"
 done
 [[ ! -e $work/opened ]] || fail "a checkpoint opened the page: $(cat "$work/opened")"
-echo shutdown >&5
+echo shutdown >&"${COPROC[1]}"
 within_10s said died 1 || fail "the program did not save for the session's end"
 ends_opening_page "the end of the session" 1
-echo "PASS: two checkpoints left the program running with no page opened; the session's end opened the page once and ended it"

@@ -30,11 +30,11 @@ int Listen(const char* address, std::uint16_t port);
 int ConnectFrom(const char* from, const char* to, std::uint16_t port);
 
 // Skips the calling test with the reason for a refusal, unless there is none (it is empty);
-// under CI, where every test must run, fails it instead.
-#define SKIP_IF_REFUSED(refusal)                         \
-    do {                                                 \
-        const std::string why = (refusal);               \
-        if (why.empty()) break;                          \
-        if (qgetenv("CI") == "true") QFAIL(why.c_str()); \
-        QSKIP(why.c_str());                              \
+// under CI, where every test must run, fails it instead, unless it runs in a chroot.
+#define SKIP_IF_REFUSED(refusal)                                                       \
+    do {                                                                               \
+        const std::string why = (refusal);                                             \
+        if (why.empty()) break;                                                        \
+        if (qgetenv("CI") == "true" && !why.starts_with(InChroot)) QFAIL(why.c_str()); \
+        QSKIP(why.c_str());                                                            \
     } while (false)

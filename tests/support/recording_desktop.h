@@ -10,8 +10,7 @@
 class RecordingDesktop : public Desktop {
 public:
     struct Message {
-        std::string text;
-        std::string title;
+        std::string text, title;
         MessageIcon icon;
         bool operator==(const Message&) const = default;
     };

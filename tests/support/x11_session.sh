@@ -1,5 +1,6 @@
 # Shell functions for driving the program on a private X server (Xvfb) from outside, as a user's
-# keyboard would. Source it, then call begin_session for the scratch directory $work.
+# keyboard would. Source it, then call begin_session for the scratch directory $work and the
+# desktop.
 
 # A step that fails unchecked ends the test there, named by the test's line and the command
 # (ignored inside $(...), whose failure the step that uses it reports).
@@ -19,6 +20,7 @@ require_tools() { for tool in "$@"; do command -v "$tool" >/dev/null || skip "$t
 # Runs the calling script again, once, inside a network namespace of its own with its loopback
 # interface up, where the only connections are those it opens. Pass the script's arguments.
 reexec_in_own_network_namespace() {
+    require_tools unshare ip
     if [[ -n ${IN_OWN_NETWORK_NAMESPACE:-} ]]; then ip link set lo up; return; fi
     local namespace=(unshare -n)
     [[ $(id -u) == 0 ]] || namespace=(unshare -rn)
@@ -26,20 +28,23 @@ reexec_in_own_network_namespace() {
     IN_OWN_NETWORK_NAMESPACE=1 exec "${namespace[@]}" "$0" "$@"
 }
 
-# Makes the scratch directory $work; on exit, ends whichever of Xvfb, the program and the
-# connection holder were started, and removes it.
-begin_session() {
-    work=$(mktemp -d)
-    trap 'kill ${program_pid:-} ${holder_pid:-} ${xvfb_pid:-} 2>/dev/null || :; wait; rm -rf "$work"' EXIT
-}
-
 # Polls a condition for at most about $1 seconds.
 within() { for ((tries = $1 * 10; tries > 0; tries--)); do "${@:2}" && return 0; sleep 0.1; done; return 1; }
 within_10s() { within 10 "$@"; }
 
-# Starts Xvfb on a display number it picks itself (sets display and xvfb_pid and exports DISPLAY),
-# then openbox, and waits until openbox manages the screen. Openbox ends with Xvfb.
-start_desktop() {
+# Skips the test unless Xvfb, openbox, xprop and the tools named are there. Makes the scratch
+# directory $work; on exit, ends whichever of Xvfb, the program and the connection holder were
+# started, and removes it. A recorder stands in $work/bin for the desktop's URL handler
+# (xdg-open): each page opened becomes a line of $work/opened. Then starts Xvfb on a display
+# number it picks itself (sets display and xvfb_pid and exports DISPLAY), then openbox, and waits
+# until openbox manages the screen. Openbox ends with Xvfb.
+begin_session() {
+    require_tools Xvfb openbox xprop "$@"
+    work=$(mktemp -d)
+    trap 'kill ${program_pid:-} ${holder_pid:-} ${xvfb_pid:-} 2>/dev/null || :; wait; rm -rf "$work"' EXIT
+    mkdir "$work/bin"
+    printf '#!/bin/sh\necho "$*" >>%s/opened\n' "$work" >"$work/bin/xdg-open"
+    chmod +x "$work/bin/xdg-open"
     Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work/xvfb.log" &
     xvfb_pid=$!
     within_10s test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
@@ -49,10 +54,11 @@ start_desktop() {
         fail "openbox did not start: $(cat "$work/openbox.log")"
 }
 
-# Starts the program on that display, with nothing of the caller's desktop; sets program_pid.
+# Starts the program on that display, with nothing of the caller's desktop and pages opened
+# through the recorder; sets program_pid.
 start_program() {
-    env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION \
-        DISPLAY="$display" "$@" >"$work/program.log" 2>&1 &
+    env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u BROWSER \
+        DISPLAY="$display" PATH="$work/bin:$PATH" "$@" >"$work/program.log" 2>&1 &
     program_pid=$!
 }
 
@@ -72,14 +78,6 @@ window_named() {
 # No window manager runs here: give the window the keyboard focus, then type as a keyboard does.
 type_into() { DISPLAY=$display xdotool windowfocus --sync "$1" key --delay 40 "${@:2}"; }
 
-# Puts a recorder in place of the desktop's URL handler (xdg-open): each page opened becomes a
-# line of $work/opened. Start the program with PATH="$work/bin:$PATH".
-record_opened_pages() {
-    mkdir -p "$work/bin"
-    printf '#!/bin/sh\necho "$*" >>%s/opened\n' "$work" >"$work/bin/xdg-open"
-    chmod +x "$work/bin/xdg-open"
-}
-
 # The program ends with status 0 after $1, having opened the maker's page through the recorder
 # so far $2 times in all.
 ends_opening_page() {
@@ -88,9 +86,8 @@ ends_opening_page() {
     within_10s gone || fail "the program still runs after $1"
     wait "$program_pid" || fail "the program ended with status $? after $1"
     program_pid=
-    times=$2
-    opened() { [[ $(grep -sc . "$work/opened") == "$times" ]] && ! pgrep -f "$work/bin/xdg-open" >/dev/null; }
-    within_10s opened && [[ $(sort -u "$work/opened") == https://www.korvane.example/sockview ]] ||
+    opened() { [[ $(grep -sc . "$work/opened") == "$1" ]] && ! pgrep -f "$work/bin/xdg-open" >/dev/null; }
+    within_10s opened "$2" && [[ $(sort -u "$work/opened") == https://www.korvane.example/sockview ]] ||
         fail "after $1, expected the maker's page opened $2 times: $(cat "$work/opened" 2>/dev/null)"
 }
 

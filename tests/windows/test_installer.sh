@@ -10,17 +10,15 @@
 # uninstaller fail and change nothing; the silent uninstall removes what was installed.
 # Usage: test_installer.sh SETUP.EXE CONNECTION_HOLDER POST_TO_MAIN_WINDOW.EXE
 source "$(dirname "$0")/../support/x11_session.sh"
-require_tools wine wineserver Xvfb openbox xdotool xclip xprop unshare ip ss python3
 reexec_in_own_network_namespace "$@"
 # Wine reads Unix file names in the locale's encoding, UTF-8 on a desktop; a bare machine has none.
 export LC_ALL=C.UTF-8
-begin_session
+begin_session wine wineserver xdotool xclip ss python3
 # A Wine server left from an earlier test would read the table of that test's namespace.
 wineserver -k 2>/dev/null || :  # fails when none is running
 touch "$work/churn"
 python3 "$2" "$work/held" "$work/churn" & holder_pid=$!
 within_10s test -e "$work/held" || fail "the loopback connections were not set up"
-start_desktop
 
 folder="$WINEPREFIX/drive_c/Program Files/Korvane Sockview"
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Korvane Sockview.lnk"
@@ -33,8 +31,7 @@ touch "$folder/Qt5Gone.dll" && wine reg add "$key" /v DisplayVersion /d 0.9 /f >
 wine "$1" /S && changed >/dev/null || fail "installed over an older copy: $(changed)"
 [[ $(wine reg query "$key") == *DisplayVersion*1.0*UninstallString* ]] || fail "this version's uninstaller is not registered"
 
-record_opened_pages
-start_program env -u BROWSER PATH="$work/bin:$PATH" wine start /unix "$shortcut"
+start_program wine start /unix "$shortcut"
 main=$(window_named "Korvane Sockview - .* shown, .*")
 # While it runs, the installer and the uninstaller leave everything as it was. Told where it is
 # installed, the uninstaller works in place and its status is its own; NSIS reads that path
@@ -76,7 +73,7 @@ unzipped="$WINEPREFIX/drive_c/users/Ünïcode Földer" && python3 -m zipfile -e 
 declare -A program=([close]="$folder" [end-session]="$(echo "$unzipped"/*)")
 # Asked from outside with Filter List up, which Qt alone would not let through to the main window.
 for request in close end-session; do
-    start_program env -u BROWSER PATH="$work/bin:$PATH" wine "${program[$request]}/korvane-sockview.exe"
+    start_program wine "${program[$request]}/korvane-sockview.exe"
     main=$(window_named "Korvane Sockview - .*")
     xdotool windowactivate --sync "$main" key --delay 40 alt+f
     filters=$(window_named "Filter List") || fail "Filter List did not open"

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/list/row_text.h"
 #include "core/table/tcp_table_windows.h"
+#include "tests/support/rows.h"
 #include "tests/windows/check.h"
 
 namespace {
@@ -36,10 +36,7 @@ int main() {
     // A table that grows between the calls, to more than 101 rows, is read whole.
     const TcpTable grown = ReadTcpTableFrom(FakeIpHelper{.growingCalls = 2, .growth = 60});
     CHECK(grown.rows.size() == 120 && std::ranges::is_sorted(grown.rows, TableOrder));
-    const TcpRow& first = grown.rows.at(0);
-    CHECK(first.state == 5 && IpText(first.localAddress) == "127.0.0.3" &&
-          PortNumber(first.localPort) == 60040 && IpText(first.remoteAddress) == "127.0.0.2" &&
-          PortNumber(first.remotePort) == 8080 && first.holderKey == 4242);
+    CHECK(grown.rows.at(0) == Row(5, "127.0.0.3", 60040, "127.0.0.2", 8080, 4242));
     CHECK(!ReadTcpTableFrom(FakeIpHelper{.growingCalls = 1000, .growth = 200}).readable());
     const auto refuses = [](auto...) -> DWORD { return ERROR_NOT_SUPPORTED; };
     CHECK(ReadTcpTableFrom(refuses).failure.ends_with("(error 50)"));
