@@ -32,8 +32,8 @@ void SaveYourselfDone(SmsConn, SmPointer, Bool) {
     Say("died");
 }
 
-// Every callback is set, as libSM calls them unchecked; those of messages a client may send
-// without being asked answer at once.
+// The callbacks of the messages that a client sends when asked as this manager asks: without
+// interaction, in one phase. Properties are not kept.
 Status NewClient(SmsConn, SmPointer, unsigned long* mask, SmsCallbacks* callbacks, char**) {
     std::memset(callbacks, 0, sizeof *callbacks);
     callbacks->register_client.callback = [](SmsConn client, SmPointer, char* previousId) {
@@ -45,33 +45,16 @@ Status NewClient(SmsConn, SmPointer, unsigned long* mask, SmsCallbacks* callback
         Say("registered");
         return Status(1);
     };
-    callbacks->interact_request.callback = [](SmsConn client, SmPointer, int) {
-        SmsInteract(client);
-    };
-    callbacks->interact_done.callback = [](SmsConn, SmPointer, Bool) {};
-    callbacks->save_yourself_request.callback = [](SmsConn, SmPointer, int, Bool, int, Bool, Bool) {
-    };
-    callbacks->save_yourself_phase2_request.callback = [](SmsConn client, SmPointer) {
-        SmsSaveYourselfPhase2(client);
-    };
     callbacks->save_yourself_done.callback = SaveYourselfDone;
     callbacks->close_connection.callback = [](SmsConn client, SmPointer, int count, char** why) {
         SmFreeReasons(count, why);
         std::erase(clients, client);
         SmsCleanUp(client);
     };
-    callbacks->set_properties.callback = [](SmsConn, SmPointer, int count, SmProp** properties) {
-        for (int i = 0; i < count; ++i) SmFreeProperty(properties[i]);
-        std::free(properties);
-    };
-    callbacks->delete_properties.callback = [](SmsConn, SmPointer, int count, char** names) {
-        for (int i = 0; i < count; ++i) std::free(names[i]);
-        std::free(names);
-    };
-    callbacks->get_properties.callback = [](SmsConn client, SmPointer) {
-        SmsReturnProperties(client, 0, nullptr);
-    };
-    *mask = (1L << 10) - 1;  // every callback above
+    callbacks->set_properties.callback = [](SmsConn, SmPointer, int, SmProp**) {};
+    callbacks->delete_properties.callback = [](SmsConn, SmPointer, int, char**) {};
+    *mask = SmsRegisterClientProcMask | SmsSaveYourselfDoneProcMask | SmsCloseConnectionProcMask |
+            SmsSetPropertiesProcMask | SmsDeletePropertiesProcMask;
     return 1;
 }
 
