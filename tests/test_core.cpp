@@ -333,15 +333,37 @@ private slots:
               "outcome");
     }
 
-    // The lines that tell a row's service and traffic, and their sizes and times at each unit's
-    // boundary. The server's end is a listener's own port, or the local port this machine
-    // listens on, else the remote port.
-    void detailLines_data() {
-        QTest::addColumn<QString>("line");
+    // The texts the program writes: the clipboard's, each chosen column's cell and a TAB, then CR
+    // LF, for every row (a listener's remote port as 0, an unknown state as UNDEFINED, no rows
+    // as no text); a remote host's name in ASCII, on one line, no longer than a real one; a row's
+    // service and traffic, sizes and times at each unit's boundary. The server's end is a
+    // listener's own port, or the local port this machine listens on, else the remote port.
+    void texts_data() {
+        QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
-        const auto add = [](const char* name, const std::string& line, const char* expected) {
-            QTest::newRow(name) << QString::fromStdString(line) << QString(expected);
+        const auto add = [](const char* name, const std::string& text, const QString& expected) {
+            QTest::newRow(name) << QString::fromStdString(text) << expected;
         };
+        const ChosenColumns chosen{true, false, true, true, true};
+        add("clipboard",
+            *ClipboardText(chosen, std::vector{Row(5, "10.0.0.5", 443, "192.0.2.10", 80),
+                                               Row(2, "10.0.0.5", 8080, "0.0.0.0", 51000),
+                                               Row(0, "1.0.0.2", 1, "1.0.0.3", 2)}),
+            "10.0.0.5\t192.0.2.10\t80\tESTAB\t\r\n10.0.0.5\t0.0.0.0\t0\tLISTEN\t\r\n"
+            "1.0.0.2\t1.0.0.3\t2\tUNDEFINED\t\r\n");
+        add("clipboard, no rows", ClipboardText(chosen, {}).value_or("no text"), "");
+        const auto host = [](const std::string& name) {
+            return RemoteHostLine({HostAnswer::Kind::Named, name});
+        };
+        add("control and format characters", host("a\nRemote host: b\u202ec\u0085d"),
+            "Remote host: a?Remote host: b?c?d");
+        // IDNA maps first: one registered name, however it is written.
+        for (const char* bucher : {"b\u00fccher", "bu\u0308cher", "B\u00dcCHER"})
+            add(bucher, host(bucher + std::string(".example")),
+                "Remote host: xn--bcher-kva.example");
+        add("refused by IDNA", host("b\u00fccher\u2603.example"), "Remote host: b?cher?.example");
+        add("longest", host(std::string(253, 'a')), "Remote host: " + QString(253, 'a'));
+        add("too long", host(std::string(254, 'a')), "Remote host: " + QString(253, 'a') + "...");
         std::string sizes = SizeText(5ull << 40), durations;
         for (const std::uint64_t bytes : {0, 1023, 1024, 1536, 1048575, 1073741823})
             sizes += '|' + SizeText(bytes);
@@ -365,46 +387,9 @@ private slots:
         add("a listener's traffic", TrafficLine(Row(2, "0.0.0.0", 22, "0.0.0.0", 0), std::nullopt),
             "");
     }
-    void detailLines() {
-        QFETCH(QString, line);
-        QTEST(line, "expected");
-    }
-
-    // Each chosen column's cell and a TAB, then CR LF, for every row; a listener's remote port
-    // shows as 0, an unknown state as UNDEFINED. No rows copy as no text, not as none.
-    void clipboardText() {
-        const auto copied = [](const std::vector<TcpRow>& rows) {
-            const auto text = ClipboardText({true, false, true, true, true}, rows);
-            return QByteArray::fromStdString(text.value_or("no text"));
-        };
-        QCOMPARE(copied({Row(5, "10.0.0.5", 443, "192.0.2.10", 80),
-                         Row(2, "10.0.0.5", 8080, "0.0.0.0", 51000),
-                         Row(0, "1.0.0.2", 1, "1.0.0.3", 2)}),
-                 "10.0.0.5\t192.0.2.10\t80\tESTAB\t\r\n10.0.0.5\t0.0.0.0\t0\tLISTEN\t\r\n"
-                 "1.0.0.2\t1.0.0.3\t2\tUNDEFINED\t\r\n");
-        QCOMPARE(copied({}), "");
-    }
-
-    // A remote host's name as a tooltip shows it: ASCII, on one line, no longer than a real one.
-    void remoteHostLine_data() {
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("control and format characters")
-            << QByteArray("a\nRemote host: b\u202ec\u0085d") << "Remote host: a?Remote host: b?c?d";
-        // IDNA maps first: one registered name, however it is written.
-        for (const char* bucher : {"b\u00fccher", "bu\u0308cher", "B\u00dcCHER"})
-            QTest::addRow("%s.example", bucher) << QByteArray(bucher) + ".example"
-                                                << "Remote host: xn--bcher-kva.example";
-        QTest::newRow("refused by IDNA")
-            << QByteArray("b\u00fccher\u2603.example") << "Remote host: b?cher?.example";
-        QTest::newRow("longest") << QByteArray(253, 'a') << "Remote host: " + QString(253, 'a');
-        QTest::newRow("too long") << QByteArray(254, 'a')
-                                  << "Remote host: " + QString(253, 'a') + "...";
-    }
-    void remoteHostLine() {
-        QFETCH(QByteArray, name);
-        const std::string line = RemoteHostLine({HostAnswer::Kind::Named, name.toStdString()});
-        QTEST(QString::fromStdString(line), "line");
+    void texts() {
+        QFETCH(QString, text);
+        QTEST(text, "expected");
     }
 
     // Lookups on demand with a resolver that never answers until it is let: twelve addresses
