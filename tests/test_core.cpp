@@ -17,7 +17,6 @@
 
 #include "core/list/clipboard_text.h"
 #include "core/list/filters.h"
-#include "core/list/input_checks.h"
 #include "core/list/refresh.h"
 #include "core/list/row_text.h"
 #include "core/list/traffic_text.h"

@@ -15,14 +15,12 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
-#include <QWindow>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <mutex>
 #include <optional>
 
-#include "core/list/filters.h"
 #include "core/list/row_text.h"
 #include "gui/main/frmMain.h"
 #include "kit/maker.h"
