@@ -395,7 +395,7 @@ private slots:
     // asked at once each read no name by the deadline (a lookup waited for in turn would make the
     // last wait three deadlines), eight lookups at most are left waiting, and their late answers
     // replace no name.
-    void lookupsOnDemandKeepTheirDeadline() {
+    void lookupsOnDemand() {
         const auto mayAnswer = std::make_shared<std::atomic<bool>>(false);
         const auto calls = std::make_shared<std::atomic<int>>(0);
         constexpr auto deadline = std::chrono::milliseconds(500);
@@ -422,11 +422,9 @@ private slots:
         mayAnswer->notify_all();
         QTRY_COMPARE(lines(),
                      "host1|host2|host3|host4|host5|host6|host7|host8|host9|host10|host11|host12");
-    }
 
-    // The address asked last is looked up first; answers are kept for a few addresses at most,
-    // the oldest going first, and for a while; a lookup that throws answers as none.
-    void lookupsOnDemandNewestFirstAndKeptForAWhile() {
+        // The address asked last is looked up first; answers are kept for a few addresses at most,
+        // the oldest going first, and for a while; a lookup that throws answers as none.
         const auto firstMayEnd = std::make_shared<std::timed_mutex>();
         const auto order = std::make_shared<std::vector<int>>();
         const auto orderLock = std::make_shared<std::mutex>();
@@ -440,18 +438,19 @@ private slots:
             return names.answerFor({10, 0, 0, host}).has_value();
         };
         LookupLimits limits{1, 0, std::chrono::seconds(20), std::chrono::minutes(10), 3};
-        const HostNames names(lookup, std::nullopt, limits, {});
+        const HostNames newestFirst(lookup, std::nullopt, limits, {});
         firstMayEnd->lock();
-        answered(names, 1);
+        answered(newestFirst, 1);
         QTRY_VERIFY([&] { return (std::lock_guard(*orderLock), order->size() == 1); }());
-        answered(names, 2);
-        answered(names, 3);
+        answered(newestFirst, 2);
+        answered(newestFirst, 3);
         firstMayEnd->unlock();
-        QTRY_VERIFY(answered(names, 1) && answered(names, 2) && answered(names, 3));
+        QTRY_VERIFY(answered(newestFirst, 1) && answered(newestFirst, 2) &&
+                    answered(newestFirst, 3));
         QCOMPARE(*order, std::vector({1, 3, 2}));
-        answered(names, 4);
-        QVERIFY(!answered(names, 1));
-        QTRY_VERIFY(answered(names, 4));  // its lookup threw
+        answered(newestFirst, 4);
+        QVERIFY(!answered(newestFirst, 1));
+        QTRY_VERIFY(answered(newestFirst, 4));  // its lookup threw
         limits.kept = std::chrono::milliseconds(100);
         const HostNames briefly(lookup, std::nullopt, limits, {});
         // Asked again and again, as QTRY would not: each question after the expiry asks anew.

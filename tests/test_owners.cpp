@@ -197,23 +197,41 @@ private slots:
                                      "8 " + held("thread-held", threadHeld) + program + "root"}));
     }
 
-    // Of real sockets, from the system's services database and the kernel at the moment asked: a
-    // connection to port 443 over which a known number of bytes went, each end's service and
-    // figures, and a listener on port 22 with connections it has not accepted.
-    void servicesTrafficAndQueues() {
+    // What the system itself tells, at the moment asked. From its services database and the
+    // kernel: a connection to port 443 over which a known number of bytes went, each end's service
+    // and figures, and a listener on port 22 with connections it has not accepted. From its
+    // resolver: a name from a hosts file of the test's own; for an address missing there, the
+    // question goes to a name server that takes it and never answers, and the row reads no name
+    // by the deadline, though the resolver waits twice as long.
+    void whatTheSystemTells() {
         SKIP_IF_REFUSED(EnterPrivateNetworkNamespace());
-        SKIP_IF_REFUSED(EnterPrivateFiles({{"/etc/services", "ssh 22/tcp\nhttps 443/tcp\n"},
-                                           {"/etc/nsswitch.conf", "services: files\n"}}));
-        const int web = Listen("127.0.0.2", 443), ssh = Listen("127.0.0.3", 22),
-                  waiting[] = {ConnectFrom("127.0.0.4", "127.0.0.3", 22),
-                               ConnectFrom("127.0.0.4", "127.0.0.3", 22)},
-                  client = ConnectFrom("127.0.0.5", "127.0.0.2", 443),
-                  server = accept(web, nullptr, nullptr);
+        const int silent = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const sockaddr_in server{AF_INET, htons(53), {htonl(0x7F000035)}, {}};  // 127.0.0.53
+        QCOMPARE(bind(silent, reinterpret_cast<const sockaddr*>(&server), sizeof server), 0);
+        SKIP_IF_REFUSED(EnterPrivateFiles(
+            {{"/etc/services", "ssh 22/tcp\nhttps 443/tcp\n"},
+             {"/etc/hosts", "127.0.0.3 peer.sockview.test\n"},
+             {"/etc/nsswitch.conf", "hosts: files dns\nservices: files\n"},
+             {"/etc/resolv.conf", "nameserver 127.0.0.53\noptions timeout:5\n"}}));
+        const char* nscd = "nscd would answer from the machine's own files";
+        SKIP_IF_REFUSED(access("/run/nscd/socket", F_OK) != 0 ? "" : nscd);
+        const HostNames names(SystemHostLookup(), std::nullopt, HostNameLimits, {});
+        const auto line = [&](const char* remote) {
+            return RemoteHostLine(HostAnswerOf(names.answerFor(Address(remote))));
+        };
+        QElapsedTimer asked;
+        asked.start();
+        line("127.0.0.4");
+
+        const int web = Listen("127.0.0.2", 443);
+        Listen("127.0.0.3", 22);
+        ConnectFrom("127.0.0.4", "127.0.0.3", 22), ConnectFrom("127.0.0.4", "127.0.0.3", 22);
+        const int client = ConnectFrom("127.0.0.5", "127.0.0.2", 443),
+                  accepted = accept(web, nullptr, nullptr);
         const std::string bytes(70001, 'x');
         std::string read(bytes.size(), '\0');
         QCOMPARE(send(client, bytes.data(), bytes.size(), 0), ssize_t(bytes.size()));
-        QCOMPARE(recv(server, read.data(), read.size(), MSG_WAITALL), ssize_t(bytes.size()));
-
+        QCOMPARE(recv(accepted, read.data(), read.size(), MSG_WAITALL), ssize_t(bytes.size()));
         const RefreshResult listed = Refresh(GetTcpTable(), std::nullopt, Filters{});
         const auto text = [&](const char* local, std::uint8_t state = TcpState::Established) {
             const TcpRow row = *std::ranges::find_if(*listed.shown, [&](const TcpRow& row) {
@@ -233,36 +251,13 @@ private slots:
         QCOMPARE(text("127.0.0.3", TcpState::Listen),
                  "Service: ssh (local port 22)|Waiting to be accepted: 2 of at most 64|0 sent, 0 "
                  "received");
-        for (const int socket : {web, ssh, waiting[0], waiting[1], client, server}) close(socket);
-    }
 
-    // The system's resolver names a remote host from a hosts file of the test's own; for an
-    // address missing there it asks a name server that takes the question and never answers, and
-    // the row reads no name by the deadline, though the resolver waits twice as long.
-    void remoteHostsNamedByTheResolver() {
-        SKIP_IF_REFUSED(EnterPrivateNetworkNamespace());
-        const int silent = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        const sockaddr_in server{AF_INET, htons(53), {htonl(0x7F000035)}, {}};  // 127.0.0.53
-        QCOMPARE(bind(silent, reinterpret_cast<const sockaddr*>(&server), sizeof server), 0);
-        SKIP_IF_REFUSED(EnterPrivateFiles(
-            {{"/etc/hosts", "127.0.0.3 peer.sockview.test\n"},
-             {"/etc/nsswitch.conf", "hosts: files dns\n"},
-             {"/etc/resolv.conf", "nameserver 127.0.0.53\noptions timeout:5\n"}}));
-        const char* nscd = "nscd would answer from the machine's own hosts file";
-        SKIP_IF_REFUSED(access("/run/nscd/socket", F_OK) != 0 ? "" : nscd);
-        const HostNames names(SystemHostLookup(), std::nullopt, HostNameLimits, {});
-        const auto line = [&](const char* remote) {
-            return RemoteHostLine(HostAnswerOf(names.answerFor(Address(remote))));
-        };
-        QElapsedTimer asked;
-        asked.start();
         QTRY_COMPARE_WITH_TIMEOUT(
             QString::fromStdString(line("127.0.0.3") + '|' + line("127.0.0.4")),
             "Remote host: peer.sockview.test|Remote host: no name", 10'000);
         QCOMPARE_LT(asked.elapsed(), 9'000);
         char question[512];
         QVERIFY(recv(silent, question, sizeof question, MSG_DONTWAIT) > 0);  // it was asked
-        close(silent);
     }
 };
 

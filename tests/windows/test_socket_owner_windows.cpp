@@ -8,6 +8,7 @@
 
 #include "core/base/wide_text.h"
 #include "core/list/traffic_text.h"
+#include "core/names/winsock.h"
 #include "core/owners/socket_owner.h"
 #include "core/table/socket_now.h"
 #include "core/table/tcp_table.h"
@@ -17,8 +18,7 @@ int main() {
     char user[256];
     u_long userLength = sizeof user, unread;  // a DWORD, as the socket calls' u_long is
     GetUserNameA(user, &userLength);
-    WSADATA winsock;
-    WSAStartup(MAKEWORD(2, 2), &winsock);
+    WinsockStarted();
     sockaddr_in address{AF_INET, 0, {{{127, 0, 0, 1}}}, {}};
     const auto end = reinterpret_cast<sockaddr*>(&address);
     int size = sizeof address;
@@ -46,14 +46,14 @@ int main() {
     const NetworkPort port = PortField(ntohs(address.sin_port));
     int owned = 0;  // the listener and the connecting end
     for (const TcpRow& row : rows) {
-        if (row.remotePort == port || (row.localPort == port && row.state == TcpState::Listen))
-            owned += text(row) == self;
-        // Figures, or the system's refusal, where it has GetPerTcpConnectionEStats at all.
-        if (row.remotePort == port) {
-            const std::string traffic = TrafficLine(row, LookAtSocketNow(row));
-            std::printf("%s\n", traffic.c_str());
-            CHECK(traffic.starts_with("Traffic now: ") && !traffic.ends_with("looking up..."));
-        }
+        if (row.remotePort != port && !(row.localPort == port && row.state == TcpState::Listen))
+            continue;
+        owned += text(row) == self;
+        // Figures, or the system's refusal, where it has GetPerTcpConnectionEStats at all; none
+        // for the listener.
+        const std::string traffic = TrafficLine(row, LookAtSocketNow(row));
+        CHECK((row.state == TcpState::Listen) == traffic.empty() &&
+              (traffic.empty() || !traffic.ends_with("looking up...")));
     }
     CHECK(owned == 2);
     CHECK(text(rows.rbegin()[1]) == "Process: not visible without administrator rights");
