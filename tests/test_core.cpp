@@ -226,6 +226,8 @@ private slots:
         QCOMPARE(witness.size(), 3);
         for (const auto source : {ReadNetlinkTcpTable, ReadProcTcpTable, GetTcpTable})
             QCOMPARE(TableTexts(source()), witness);
+        QCOMPARE(Refresh(GetTcpTable(), std::nullopt, Filters{}).listeningPorts,
+                 std::vector({PortField(8080), PortField(8443)}));  // [::] is no row
         const PortRange parts[] = {{0, 0}, {1, 8079}, {8080, 65534}, {65535, 65535}};
         int opened = 0;
         const auto open = [&] { return ++opened, NetlinkSocket(); };

@@ -1,6 +1,7 @@
 #include "core/list/refresh.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "core/base/sort_unique.h"
 
@@ -43,6 +44,7 @@ RefreshResult Refresh(TcpTable table, std::optional<std::vector<ConnectionKey>> 
     // Given back only when most of the table is hidden, so that the copy stays small.
     if (result.hidden > kept) rows.shrink_to_fit();
     result.newShown = static_cast<std::size_t>(std::ranges::count(result.isNew, true));
+    std::ranges::copy(table.moreListeningPorts, std::back_inserter(result.listeningPorts));
     SortUnique(result.listeningPorts);
     result.shown = std::make_shared<const std::vector<TcpRow>>(std::move(rows));
     if (result.failure.empty())

@@ -63,6 +63,8 @@ ConnectionKey KeyOf(const TcpRow& row);
 struct TcpTable {
     std::vector<TcpRow> rows;
     std::string failure;  // why the table could not be read; empty when it was read
+    // The ports of listeners that take IPv4 clients but are no rows: IPv6 sockets on [::].
+    std::vector<NetworkPort> moreListeningPorts{};
 
     bool readable() const { return failure.empty(); }
 };

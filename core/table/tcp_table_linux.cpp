@@ -211,7 +211,11 @@ TcpTable ReadProcTcpTable() {
 
 TcpTable GetTcpTable() {
     TcpTable netlink = ReadNetlinkTcpTable();
-    if (netlink.readable()) return netlink;
+    if (netlink.readable()) {
+        for (const Listener& listener : ReadNetlinkListeners().value_or(std::vector<Listener>{}))
+            if (listener.dualStack) netlink.moreListeningPorts.push_back(listener.port);
+        return netlink;
+    }
     TcpTable proc = ReadProcTcpTable();
     if (proc.readable()) return proc;
     return {{}, netlink.failure + "; " + proc.failure};
