@@ -346,13 +346,13 @@ private slots:
             QTest::newRow(name) << QString::fromStdString(text) << expected;
         };
         const ChosenColumns chosen{true, false, true, true, true};
-        add("clipboard",
+        add("clipboard, and no rows as no text",
             *ClipboardText(chosen, std::vector{Row(5, "10.0.0.5", 443, "192.0.2.10", 80),
                                                Row(2, "10.0.0.5", 8080, "0.0.0.0", 51000),
-                                               Row(0, "1.0.0.2", 1, "1.0.0.3", 2)}),
+                                               Row(0, "1.0.0.2", 1, "1.0.0.3", 2)}) +
+                ClipboardText(chosen, {}).value_or("none"),
             "10.0.0.5\t192.0.2.10\t80\tESTAB\t\r\n10.0.0.5\t0.0.0.0\t0\tLISTEN\t\r\n"
             "1.0.0.2\t1.0.0.3\t2\tUNDEFINED\t\r\n");
-        add("clipboard, no rows", ClipboardText(chosen, {}).value_or("no text"), "");
         const auto host = [](const std::string& name) {
             return RemoteHostLine({HostAnswer::Kind::Named, name});
         };
@@ -385,8 +385,6 @@ private slots:
             TrafficLine(established, SocketNow{SocketNow::Kind::Seen, Traffic{10, 0, {}, {}}, {}}),
             "Traffic now: 10 B sent, 0 B received");
         add("gone", TrafficLine(established, SocketNow{}), "");
-        add("a listener's traffic", TrafficLine(Row(2, "0.0.0.0", 22, "0.0.0.0", 0), std::nullopt),
-            "");
     }
     void texts() {
         QFETCH(QString, text);

@@ -213,12 +213,11 @@ private slots:
                                 : std::nullopt;
                 },
                 [=](const TcpRow& row) {
+                    using enum SocketNow::Kind;
                     if (row == (*rows)[0])
-                        return SocketNow{
-                            SocketNow::Kind::Seen, Traffic{1536, 10, 2500ms, 1500us}, {}};
-                    if (row == (*rows)[1])
-                        return SocketNow{SocketNow::Kind::Seen, {}, AcceptQueue{3, 128}};
-                    return SocketNow{SocketNow::Kind::Refused, {}, {}};
+                        return SocketNow{Seen, Traffic{1536, 10, 2500ms, 1500us}};
+                    if (row == (*rows)[1]) return SocketNow{Seen, {}, AcceptQueue{3, 128}};
+                    return SocketNow{Refused};
                 }});
         QSignalSpy known(&*details, &RowDetails::ownersKnown);
         const auto text = [&](int row, bool isNew = false) {
@@ -232,9 +231,9 @@ private slots:
         };
         lookMayEnd->lock();
         details->lookAt(rows, {PortField(4)});
-        QCOMPARE(text(0, true),
+        QCOMPARE(text(0, true) + '|' + text(1),  // a listener has no traffic to look up
                  "New since the last refresh\nProcess: looking up...\nRemote host: looking up...\n"
-                 "Traffic now: looking up...");
+                 "Traffic now: looking up...|Process: looking up...");
         lookMayEnd->unlock();
         QTRY_COMPARE(known.size(), 1);
         // The owner (%1) and the remote host (%2) of the connection, the listener and the other.
@@ -255,7 +254,6 @@ private slots:
         lookMayEnd->unlock();
         QTRY_COMPARE(lookMayEnd.use_count(), 2);  // here and in the details' own lookup
         QCoreApplication::processEvents();        // where the replaced look's answer would go
-        QCOMPARE(known.size(), 2);
         QVERIFY(text(0).startsWith("Process: unknown (<b>x</b>)\nRemote host: peer.test"));
 
         lookMayEnd->lock();
@@ -378,9 +376,9 @@ private slots:
             return std::make_shared<const OwnerIndex>(ProcessTable{{{7, 0, "x", "", {9}}}}, rows);
         });
         QVERIFY(listRead());
-        QWidget* rows = main->lstConnections->viewport();
-        const QRect row = main->lstConnections->visualRect(main->connections().index(0, 0));
-        QCursor::setPos(rows->mapToGlobal(row.center()));  // Qt shows the row's tooltip
+        auto* list = main->lstConnections;  // Qt shows the row's tooltip where the pointer rests
+        QCursor::setPos(
+            list->viewport()->mapToGlobal(list->visualRect(list->model()->index(0, 0)).center()));
         QTRY_VERIFY(QToolTip::text().startsWith("Process: looking up..."));
         holdLook.unlock();
         QTRY_VERIFY(QToolTip::text().startsWith("Process: x (PID 7)"));
