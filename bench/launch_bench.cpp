@@ -487,8 +487,9 @@ bool ParseOptions(int argc, char* argv[], Options* options) {
             options->exit = false;
         } else if (argument == "--exit-only") {
             options->tables = false;
-        } else if (!argument.empty() && std::isdigit(static_cast<unsigned char>(argument[0]))) {
-            options->rows.push_back(std::stoi(argument));
+        } else if (const long rows = std::strtol(argument.c_str(), nullptr, 10);
+                   rows > 0 && rows <= 4'000'000) {
+            options->rows.push_back(static_cast<int>(rows));
         } else {
             return false;
         }

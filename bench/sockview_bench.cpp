@@ -225,7 +225,14 @@ struct Check {
 int main(int argc, char* argv[]) {
     ReturnLargeBuffersWhenFreed();  // as the program does
     std::vector<int> counts;
-    for (int i = 1; i < argc; ++i) counts.push_back(std::stoi(argv[i]));
+    for (int i = 1; i < argc; ++i) {
+        const long count = std::strtol(argv[i], nullptr, 10);
+        if (count <= 0 || count > 2'000'000) {
+            std::fprintf(stderr, "usage: sockview-bench [CONNECTIONS ...]\n");
+            return 2;
+        }
+        counts.push_back(static_cast<int>(count));
+    }
     if (counts.empty()) counts = {1000, 10000, 100000, LargeTable};
 
     std::string why;
