@@ -77,7 +77,7 @@ std::size_t HeapInUse() {
 }
 
 void WaitFor(const bool& done) {
-    while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 // What one refresh showed the user.
@@ -117,6 +117,9 @@ public:
         QTableView* list = window_.lstConnections;
         const ConnectionModel& model = window_.connections();
         list->setCurrentIndex(rowCurrent ? model.index(model.rowCount() / 2, 0) : QModelIndex());
+        bool settled = false;  // the list scrolled to the row and painted before the press
+        QTimer::singleShot(50, [&settled] { settled = true; });
+        WaitFor(settled);
         RefreshRun run;
         refreshed_ = ownersIn_ = false;
         bool paintSeen = false, painted = false;
@@ -153,7 +156,7 @@ public:
         window_.cmdRefresh_Click();
         tick();
         while (!(painted && ownersIn_ && Clock::now() > ownersKnown_ + AfterOwners))
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         tick();
         run.ownersKnown = std::chrono::duration<double>(ownersKnown_ - snapshotTaken_).count();
         return run;

@@ -13,6 +13,7 @@
 
 #include "core/list/refresh.h"
 #include "gui/main/connection_list.h"
+#include "kit/background_priority.h"
 #include "kit/design.h"
 #include "kit/desktop.h"
 #include "kit/maker.h"
@@ -118,6 +119,7 @@ void frmMain::cmdRefresh_Click() {
     details_.forget();
     refreshes_.start(
         [read = tableSource_, previous = std::move(previous_), filters = filters_]() mutable {
+            RunBelowTheWindow();  // its parts too: on two cores they would keep the window waiting
             std::optional<std::vector<ConnectionKey>> keys;
             if (previous) keys = KeysOf(*std::exchange(previous, std::nullopt));
             TcpTable table;
