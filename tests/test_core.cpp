@@ -220,8 +220,8 @@ private slots:
     // another process is passed over.
     void kernelTableMatchesSs() {
         SKIP_IF_REFUSED(EnterPrivateNetworkNamespace());
-        const int sockets[] = {Listen("127.0.0.2", 8080), Listen("::", 8443),
-                               ConnectFrom("127.0.0.3", "127.0.0.2", 8443)};
+        // Held until the test ends, in a namespace of its own.
+        Listen("127.0.0.2", 8080), Listen("::", 8443), ConnectFrom("127.0.0.3", "127.0.0.2", 8443);
         const QStringList witness = RowTexts(RowsFromSsListing(RunSs("-tan")));
         QCOMPARE(witness.size(), 3);
         for (const auto source : {ReadNetlinkTcpTable, ReadProcTcpTable, GetTcpTable})
@@ -244,8 +244,6 @@ private slots:
                         reinterpret_cast<const sockaddr*>(&to), sizeof to),
                  forged.size());
         QCOMPARE(TableTexts(DumpTcpTable(netlink)), witness);
-        for (const int socket : sockets) close(socket);
-        close(forger);
     }
 
     // An entry that could never match a connection is refused; one that is accepted hides the

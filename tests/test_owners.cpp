@@ -250,6 +250,9 @@ private slots:
         QCOMPARE(text("127.0.0.3", TcpState::Listen),
                  "Service: ssh (local port 22)|Waiting to be accepted: 2 of at most 64|0 sent, 0 "
                  "received");
+        // The listener's fields, another socket's key: a socket since closed, its ports taken.
+        QCOMPARE(LookAtSocketNow(Row(TcpState::Listen, "127.0.0.2", 443, "0.0.0.0", 0, 1)),
+                 SocketNow{});
 
         QTRY_COMPARE_WITH_TIMEOUT(
             QString::fromStdString(line("127.0.0.3") + '|' + line("127.0.0.4")),
