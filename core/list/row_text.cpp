@@ -13,10 +13,6 @@ std::string IpText(const Ipv4Address& address) {
     return std::string(text, end);
 }
 
-std::uint16_t PortNumber(const NetworkPort& port) {
-    return static_cast<std::uint16_t>(port[0] * 256 + port[1]);
-}
-
 std::string_view StateName(std::uint8_t stateCode) {
     static constexpr std::array<std::string_view, 12> names = {
         "CLOSED",    "LISTEN",     "SYN_SENT", "SYN_RCVD", "ESTAB",     "FIN_WAIT1",

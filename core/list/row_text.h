@@ -12,8 +12,6 @@
 // Dotted-decimal text of four address bytes in storage order: 192.168.1.10.
 std::string IpText(const Ipv4Address& address);
 
-std::uint16_t PortNumber(const NetworkPort& port);
-
 // The name of a TcpState code; "UNDEFINED" for any other value.
 std::string_view StateName(std::uint8_t stateCode);
 

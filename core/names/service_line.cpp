@@ -7,8 +7,7 @@
 ServerPort ServerPortOf(const TcpRow& row, std::span<const NetworkPort> listeningPorts) {
     const bool local =
         row.state == TcpState::Listen || std::ranges::binary_search(listeningPorts, row.localPort);
-    const NetworkPort& port = local ? row.localPort : row.remotePort;
-    return {static_cast<std::uint16_t>(port[0] << 8 | port[1]), local};
+    return {PortNumber(local ? row.localPort : row.remotePort), local};
 }
 
 std::string ServiceLine(const std::optional<std::optional<std::string>>& known, ServerPort end) {

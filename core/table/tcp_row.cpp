@@ -15,6 +15,10 @@ NetworkPort PortField(std::uint16_t port) {
     return {static_cast<std::uint8_t>(port >> 8), static_cast<std::uint8_t>(port)};
 }
 
+std::uint16_t PortNumber(const NetworkPort& port) {
+    return static_cast<std::uint16_t>(port[0] * 256 + port[1]);
+}
+
 ConnectionFields FieldsOf(const TcpRow& r) {
     return {r.localAddress, r.localPort, r.remoteAddress, r.remotePort};
 }

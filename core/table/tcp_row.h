@@ -79,6 +79,8 @@ inline constexpr std::uint8_t Closed = 1, Listen = 2, SynSent = 3, SynReceived =
 // Field builders from host-order numbers; the address's most significant byte is its first octet.
 Ipv4Address AddressField(std::uint32_t hostOrderAddress);
 NetworkPort PortField(std::uint16_t port);
+// The host-order number of a port field.
+std::uint16_t PortNumber(const NetworkPort& port);
 
 // True when a sorts before b in table order, the order in which Windows' GetTcpTable lists
 // connections and the Linux table is put: local address, local port, remote address, remote
