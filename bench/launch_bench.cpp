@@ -214,16 +214,9 @@ void WaitUntilIdle(pid_t pid) {
 }
 
 double SsMs() {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    char* argv[] = {const_cast<char*>("ss"), const_cast<char*>("-tan4"), nullptr};
-    pid_t pid = 0;
     const auto start = Clock::now();
-    if (posix_spawnp(&pid, "ss", &actions, nullptr, argv, environ) == 0) waitpid(pid, nullptr, 0);
-    const auto end = Clock::now();
-    posix_spawn_file_actions_destroy(&actions);
-    return Ms(end - start);
+    RunSs("-tan4");
+    return Ms(Clock::now() - start);
 }
 
 struct Launch {

@@ -7,10 +7,7 @@
 // 1, naming each figure, when one is missed or cannot be measured. Run as root: it makes its own
 // network namespace.
 // Usage: sockview-bench [connections ...]
-#include <fcntl.h>
 #include <malloc.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <QApplication>
 #include <QEventLoop>
@@ -30,8 +27,6 @@
 #include "core/base/large_buffers.h"
 #include "core/table/tcp_table.h"
 #include "gui/main/frmMain.h"
-
-extern char** environ;
 
 namespace {
 
@@ -59,16 +54,6 @@ double Median(std::vector<double> values) {
 
 double Worst(const std::vector<double>& values) {
     return values.empty() ? 0 : *std::ranges::max_element(values);
-}
-
-void RunSs(const char* options) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    char* argv[] = {const_cast<char*>("ss"), const_cast<char*>(options), nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "ss", &actions, nullptr, argv, environ) == 0) waitpid(pid, nullptr, 0);
-    posix_spawn_file_actions_destroy(&actions);
 }
 
 std::size_t HeapInUse() {
