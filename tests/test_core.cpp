@@ -454,6 +454,46 @@ private slots:
         // Asked again and again, as QTRY would not: each question after the expiry asks anew.
         QVERIFY(QTest::qWaitFor([&] { return answered(briefly, 2); }));
         QVERIFY(QTest::qWaitFor([&] { return !answered(briefly, 2); }));
+
+        // An address asked again while it waits goes before the others.
+        QTRY_VERIFY(answered(briefly, 2));
+        (std::lock_guard(*orderLock), order->clear());
+        firstMayEnd->lock();
+        limits.kept = std::chrono::minutes(10), limits.keptAtMost = 8;
+        const HostNames askedAgain(lookup, std::nullopt, limits, {});
+        answered(askedAgain, 1);
+        QTRY_VERIFY([&] { return (std::lock_guard(*orderLock), order->size() == 1); }());
+        for (const std::uint8_t host : {2, 3, 5, 2}) answered(askedAgain, host);
+        firstMayEnd->unlock();
+        QTRY_VERIFY(answered(askedAgain, 2) && answered(askedAgain, 3) && answered(askedAgain, 5));
+        QCOMPARE(*order, std::vector({1, 2, 5, 3}));
+
+        // A lookup whose key was dropped still counts against the bound, until its deadline strands
+        // it and the next key is looked up; its answer, come at last, is dropped for that of a
+        // newer lookup of its key.
+        using Text = std::shared_ptr<const std::string>;
+        const auto oldText = std::make_shared<Text>(std::make_shared<const std::string>("old"));
+        const std::weak_ptr<const std::string> oldAnswer = *oldText;
+        const auto lookups = std::make_shared<std::atomic<int>>(0);
+        firstMayEnd->lock();
+        const LookupsOnDemand<int, Text> dropped(
+            [=](int) {
+                if (++*lookups > 1) return std::make_shared<const std::string>("new");
+                Pass(*firstMayEnd);
+                return std::exchange(*oldText, nullptr);
+            },
+            nullptr, {1, 1, deadline, std::chrono::minutes(10), 1}, {});
+        const auto text = [&](int key) {
+            const std::optional<Text> answer = dropped.answerFor(key);
+            return QString::fromStdString(!answer ? "not yet" : *answer ? **answer : "none");
+        };
+        text(1);
+        QTRY_COMPARE(*lookups, 1);
+        QTRY_COMPARE(text(2), "new");
+        QTRY_COMPARE(text(1), "new");
+        firstMayEnd->unlock();
+        QTRY_VERIFY(oldAnswer.expired());
+        QCOMPARE(text(1), "new");
     }
 };
 
