@@ -8,9 +8,9 @@
 
 #include <string>
 
-#include "core/names/remote_host.h"
-#include "core/names/service_line.h"
-#include "core/owners/socket_owner.h"
+#include "core/describe/owner_lines.h"
+#include "core/describe/remote_host_line.h"
+#include "core/describe/service_line.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const TcpRow row{TcpState::Established, {10, 0, 0, 1}, {0, 80}, {10, 0, 0, 2}, {1, 1}, 7, 0};
     const OwnerIndex owners(ProcessTable{{{42, 0, name, name, {7}, name}}}, {row});
-    const std::string owner = OwnerText(&owners, row, false);
+    const std::string owner = OwnerLines(&owners, row);
     CheckShown(owner);
     // "Process: ...", "Program: ..." and, for a user with a name, "User: ...".
     if (Lines(owner) != (name.empty() ? 2 : 3)) __builtin_trap();

@@ -1,6 +1,5 @@
 // Input: one byte choosing the family, the dump's sequence number and port id (4 bytes each,
-// as the machine stores them; the sequence number is also the inode asked about), then one
-// datagram as the kernel would send it.
+// as the machine stores them), then one datagram as the kernel would send it.
 #include <sys/socket.h>
 
 #include <cstring>
@@ -30,11 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return AppendInetDiagSocket(payload, family, listeners);
     });
     if (listeners.size() > datagram.size() / 16) __builtin_trap();
-    // And as the answer about one socket: a listener's queue or a connection's figures.
-    ReadDumpDatagram(datagram, identity, [&](auto payload) {
-        const std::optional<SocketNow> now = ReadSocketNow(payload, identity.sequence);
-        if (now && now->traffic && now->queue) __builtin_trap();
-        return now.has_value();
-    });
+    // And as the answer about one socket, with its counters.
+    ReadDumpDatagram(datagram, identity,
+                     [&](auto payload) { return ReadDiagnosedSocket(payload).has_value(); });
     return 0;
 }

@@ -15,14 +15,15 @@
 #include <QtEndian>
 #include <random>
 
+#include "core/describe/remote_host_line.h"
+#include "core/describe/service_line.h"
+#include "core/describe/traffic_line.h"
+#include "core/describe/units.h"
 #include "core/list/clipboard_text.h"
 #include "core/list/filters.h"
 #include "core/list/refresh.h"
 #include "core/list/row_text.h"
-#include "core/list/traffic_text.h"
 #include "core/names/host_lookup.h"
-#include "core/names/remote_host.h"
-#include "core/names/service_line.h"
 #include "core/table/netlink_reply.h"
 #include "core/table/netlink_socket.h"
 #include "core/table/proc_net_tcp.h"
@@ -379,9 +380,18 @@ private slots:
         add("to a port this machine listens on", service(Row(5, "10.0.0.5", 8443, "10.0.0.9", 5)),
             "Service: s? (local port 8443)");
         const TcpRow established = Row(5, "10.0.0.5", 6, "10.0.0.9", 5);
-        add("Windows' figures",
-            TrafficLine(established, SocketNow{SocketNow::Kind::Seen, Traffic{10, 0, {}, {}}, {}}),
-            "Traffic now: 10 B sent, 0 B received");
+        const auto traffic = [&](Traffic figures) {
+            return TrafficLine(established, SocketNow{SocketNow::Kind::Seen, figures, {}});
+        };
+        add("no data yet",
+            traffic({.roundTrip = std::chrono::microseconds(1500), .noDataYet = true}),
+            "Traffic now: 0 B sent, 0 B received, no data yet, round trip 1.5 ms");
+        using std::chrono::seconds;
+        add("counted since a moment, or before it",
+            traffic({.bytesSent = 10, .countedSince = seconds(47109)}) + '|' +
+                traffic({.countedSince = seconds(9), .countedSinceBefore = true}),
+            "Traffic since 13:05:09: 10 B sent, 0 B received|"
+            "Traffic since before 00:00:09: 0 B sent, 0 B received");
         add("gone", TrafficLine(established, SocketNow{}), "");
     }
     void texts() {

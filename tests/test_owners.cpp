@@ -5,6 +5,7 @@
 // thread gone). The remote host's name from the system's resolver, a connection's service and
 // traffic, and a listener's queue, at the moment asked.
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -15,12 +16,14 @@
 #include <functional>
 #include <thread>
 
+#include "core/describe/owner_lines.h"
+#include "core/describe/queue_line.h"
+#include "core/describe/remote_host_line.h"
+#include "core/describe/service_line.h"
+#include "core/describe/traffic_line.h"
 #include "core/list/filters.h"
 #include "core/list/refresh.h"
-#include "core/list/traffic_text.h"
 #include "core/names/host_lookup.h"
-#include "core/names/remote_host.h"
-#include "core/names/service_line.h"
 #include "core/names/service_lookup.h"
 #include "core/owners/socket_owner.h"
 #include "core/table/socket_now.h"
@@ -149,7 +152,7 @@ private slots:
         QFETCH(ProcessTable, table);
         QFETCH(TcpRow, row);
         const OwnerIndex index(table, {row});
-        QTEST(QString::fromStdString(OwnerText(&index, row, false)), "text");
+        QTEST(QString::fromStdString(OwnerLines(&index, row)), "text");
     }
 
     // Each listener has a local address of its own, 127.0.0.N; its text starts with N.
@@ -182,7 +185,7 @@ private slots:
         QStringList texts;
         for (const TcpRow& row : table.rows)
             texts << QString::number(row.localAddress[3]) + ' ' +
-                         QString::fromStdString(OwnerText(index.get(), row, false));
+                         QString::fromStdString(OwnerLines(index.get(), row));
         // Every holder is this program, forked.
         const QString program = "Program: " + QCoreApplication::applicationFilePath() + "\nUser: ";
         const auto held = [](const char* name, pid_t pid) {
@@ -198,8 +201,9 @@ private slots:
     }
 
     // What the system itself tells, at the moment asked. From its services database and the
-    // kernel: a connection to port 443 over which a known number of bytes went, each end's service
-    // and figures, and a listener on port 22 with connections it has not accepted. From its
+    // kernel: a connection to port 443 over which a known number of bytes went, then its client's
+    // FIN, each end's service and figures, an idle connection, and two listeners sharing port 22
+    // with connections they have not accepted. From its
     // resolver: a name from a hosts file of the test's own; for an address missing there, the
     // question goes to a name server that takes it and never answers, and the row reads no name
     // by the deadline, though the resolver waits twice as long.
@@ -223,35 +227,59 @@ private slots:
         asked.start();
         line("127.0.0.4");
 
-        const int web = Listen("127.0.0.2", 443);
-        Listen("127.0.0.3", 22);
-        ConnectFrom("127.0.0.4", "127.0.0.3", 22), ConnectFrom("127.0.0.4", "127.0.0.3", 22);
+        const int web = Listen("127.0.0.2", 443),
+                  ssh[] = {Listen("127.0.0.3", 22), Listen("127.0.0.3", 22)};
+        for (int connection = 0; connection < 4; ++connection)
+            ConnectFrom("127.0.0.4", "127.0.0.3", 22);
         const int client = ConnectFrom("127.0.0.5", "127.0.0.2", 443),
                   accepted = accept(web, nullptr, nullptr);
+        ConnectFrom("127.0.0.6", "127.0.0.2", 443);  // idle
         const std::string bytes(70001, 'x');
         std::string read(bytes.size(), '\0');
         QCOMPARE(send(client, bytes.data(), bytes.size(), 0), ssize_t(bytes.size()));
         QCOMPARE(recv(accepted, read.data(), read.size(), MSG_WAITALL), ssize_t(bytes.size()));
+        shutdown(client, SHUT_WR);  // a FIN is no data: FIN-WAIT-2 here, CLOSE-WAIT there
         const RefreshResult listed = Refresh(GetTcpTable(), std::nullopt, Filters{});
-        const auto text = [&](const char* local, std::uint8_t state = TcpState::Established) {
+        const SocketLookup lookAtSocket = SystemSocketLookup();
+        const auto text = [&](const char* local, const char* remote) {
             const TcpRow row = *std::ranges::find_if(*listed.shown, [&](const TcpRow& row) {
-                return row.localAddress == Address(local) && row.state == state;
+                return row.localAddress == Address(local) && row.remoteAddress == Address(remote);
             });
             const ServerPort end = ServerPortOf(row, listed.listeningPorts);
-            const SocketNow now = LookAtSocketNow(row);
+            const SocketNow now = lookAtSocket(row);
             const Traffic traffic = now.traffic.value_or(Traffic{});
             return QString::fromStdString(ServiceLine(SystemServiceLookup()(end.port), end) + '|' +
                                           QueueLine(now) + '|' + std::to_string(traffic.bytesSent) +
                                           " sent, " + std::to_string(traffic.bytesReceived) +
-                                          " received");
+                                          " received" +
+                                          (traffic.noDataYet       ? ", no data yet"
+                                           : traffic.sinceLastData ? ", last data"
+                                                                   : ""));
         };
-        QTRY_COMPARE(text("127.0.0.5"), "Service: https (remote port 443)||70001 sent, 0 received");
-        QCOMPARE(text("127.0.0.2"), "Service: https (local port 443)||0 sent, 70001 received");
-        QCOMPARE(text("127.0.0.3", TcpState::Listen),
-                 "Service: ssh (local port 22)|Waiting to be accepted: 2 of at most 64|0 sent, 0 "
-                 "received");
+        QTRY_COMPARE(text("127.0.0.5", "127.0.0.2"),
+                     "Service: https (remote port 443)||70001 sent, 0 received, last data");
+        QCOMPARE(text("127.0.0.2", "127.0.0.5"),
+                 "Service: https (local port 443)||0 sent, 70001 received, last data");
+        QCOMPARE(text("127.0.0.6", "127.0.0.2"),
+                 "Service: https (remote port 443)||0 sent, 0 received, no data yet");
+        QVERIFY(text("127.0.0.3", "0.0.0.0").startsWith("Service: ssh (local port 22)|Waiting"));
+        // Listeners that share a port each tell their own queue, as the kernel counts it.
+        QStringList queues, counted;
+        for (const TcpRow& row : *listed.shown)
+            if (row.state == TcpState::Listen && row.localPort == PortField(22))
+                queues << QString::fromStdString(QueueLine(lookAtSocket(row)));
+        for (const int listener : ssh) {
+            tcp_info info{};
+            socklen_t size = sizeof info;
+            getsockopt(listener, IPPROTO_TCP, TCP_INFO, &info, &size);
+            counted << QString("Waiting to be accepted: %1 of at most %2")
+                           .arg(info.tcpi_unacked)
+                           .arg(info.tcpi_sacked);
+        }
+        queues.sort(), counted.sort();
+        QCOMPARE(queues, counted);
         // The listener's fields, another socket's key: a socket since closed, its ports taken.
-        QCOMPARE(LookAtSocketNow(Row(TcpState::Listen, "127.0.0.2", 443, "0.0.0.0", 0, 1)),
+        QCOMPARE(lookAtSocket(Row(TcpState::Listen, "127.0.0.2", 443, "0.0.0.0", 0, 1)),
                  SocketNow{});
 
         QTRY_COMPARE_WITH_TIMEOUT(

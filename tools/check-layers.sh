@@ -2,8 +2,8 @@
 # Fails when a file of the program includes one of the project's headers without naming its
 # folder, or from a layer above its own (or from a sibling folder of its own layer), or when the
 # core includes Qt. Layers, lowest first:
-#   0 core/base   1 core/table   2 core/names, core/list   3 core/owners
-#   4 kit/   5 gui/about, gui/copy, gui/filters   6 gui/main   7 app/
+#   0 core/base   1 core/table   2 core/names, core/list   3 core/owners   4 core/describe
+#   5 kit/   6 gui/about, gui/copy, gui/filters   7 gui/main   8 app/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,14 +13,15 @@ layer_of() {
         core/table) echo 1 ;;
         core/names | core/list) echo 2 ;;
         core/owners) echo 3 ;;
-        kit) echo 4 ;;
-        gui/about | gui/copy | gui/filters) echo 5 ;;
-        gui/main) echo 6 ;;
-        app) echo 7 ;;
+        core/describe) echo 4 ;;
+        kit) echo 5 ;;
+        gui/about | gui/copy | gui/filters) echo 6 ;;
+        gui/main) echo 7 ;;
+        app) echo 8 ;;
         *) echo "" ;;
     esac
 }
-folders="core/base core/table core/names core/list core/owners kit gui/about gui/copy gui/filters gui/main app"
+folders="core/base core/table core/names core/list core/owners core/describe kit gui/about gui/copy gui/filters gui/main app"
 
 status=0
 # A file in a folder that has no layer would go unchecked.

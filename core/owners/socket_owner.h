@@ -3,7 +3,6 @@
 #include <functional>
 #include <memory>
 #include <stop_token>
-#include <string>
 #include <vector>
 
 #include "core/owners/owner_index.h"
@@ -17,7 +16,3 @@
 using OwnerLookup = std::function<std::shared_ptr<const OwnerIndex>(const std::vector<TcpRow>& rows,
                                                                     std::stop_token stop)>;
 OwnerLookup SystemOwnerLookup();
-
-// The tooltip / accessible description of a row: `index` null means the look is still running
-// ("Process: looking up..."). A new row's text starts with "New since the last refresh\n".
-std::string OwnerText(const OwnerIndex* index, const TcpRow& row, bool isNew);

@@ -15,7 +15,7 @@ namespace LinuxTcp {
 inline constexpr unsigned BoundInactive = 13;
 
 // The states of include/net/tcp_states.h that the figures of a socket depend on.
-inline constexpr unsigned FinWait2 = 5, CloseWait = 8, LastAck = 9, Listen = 10, Closing = 11;
+inline constexpr unsigned CloseWait = 8, LastAck = 9, Listen = 10, Closing = 11;
 
 // State bits of a dump request: TCP_ESTABLISHED (1) to TCP_NEW_SYN_RECV (12).
 inline constexpr std::uint32_t ConnectionStates = ((1u << BoundInactive) - 1) & ~1u;

@@ -154,33 +154,22 @@ DatagramResult ReadDumpDatagram(std::span<const std::byte> datagram, const DumpI
     return result;
 }
 
-std::optional<SocketNow> ReadSocketNow(std::span<const std::byte> payload,
-                                       std::uint32_t expectedInode) {
+std::optional<DiagnosedSocket> ReadDiagnosedSocket(std::span<const std::byte> payload) {
     if (payload.size() < sizeof(inet_diag_msg)) return std::nullopt;
     const auto socket = Read<inet_diag_msg>(payload);
-    if (socket.idiag_inode != expectedInode) return SocketNow{};  // another socket since
-    SocketNow now{SocketNow::Kind::Seen, {}, {}};
-    if (socket.idiag_state == LinuxTcp::Listen) {
-        now.queue = AcceptQueue{socket.idiag_rqueue, socket.idiag_wqueue};
-        return now;
-    }
-    // A kernel older than this header gives a shorter tcp_info: the figures need Linux 4.19.
+    DiagnosedSocket diagnosed{socket.idiag_state, socket.idiag_inode, socket.idiag_rqueue,
+                              socket.idiag_wqueue, std::nullopt};
     const auto info = Attribute(AttributesOf(payload), INET_DIAG_INFO);
-    if (!info || info->size() < offsetof(tcp_info, tcpi_bytes_retrans) + sizeof(__u64)) return now;
+    if (!info || info->size() < offsetof(tcp_info, tcpi_bytes_retrans) + sizeof(__u64))
+        return diagnosed;
     tcp_info tcp{};
     std::memcpy(&tcp, info->data(), std::min(info->size(), sizeof tcp));
-    // The kernel counts sequence numbers: the SYN of the side that connected, and each FIN once
-    // acknowledged, are no data. No more data is acknowledged than was sent, once each.
-    const unsigned state = socket.idiag_state;
-    const std::uint64_t finAcked = state == LinuxTcp::FinWait2 ? 1 : 0;
-    const std::uint64_t finReceived =
-        state == LinuxTcp::CloseWait || state == LinuxTcp::LastAck || state == LinuxTcp::Closing;
-    const std::uint64_t acked = tcp.tcpi_bytes_acked, received = tcp.tcpi_bytes_received,
-                        sent = tcp.tcpi_bytes_sent, resent = tcp.tcpi_bytes_retrans;
-    now.traffic = Traffic{
-        std::min(acked - std::min(finAcked, acked), sent - std::min(resent, sent)),
-        received - std::min(finReceived, received),
-        std::chrono::milliseconds(std::min(tcp.tcpi_last_data_sent, tcp.tcpi_last_data_recv)),
-        std::chrono::microseconds(tcp.tcpi_rtt)};
-    return now;
+    diagnosed.counters = DiagnosedSocket::Counters{tcp.tcpi_bytes_acked,
+                                                   tcp.tcpi_bytes_received,
+                                                   tcp.tcpi_bytes_sent,
+                                                   tcp.tcpi_bytes_retrans,
+                                                   tcp.tcpi_last_data_sent,
+                                                   tcp.tcpi_last_data_recv,
+                                                   tcp.tcpi_rtt};
+    return diagnosed;
 }

@@ -3,11 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "core/table/socket_now.h"
 #include "core/table/tcp_row.h"
 
 // The kernel's answer to an inet_diag dump request (NETLINK_SOCK_DIAG) for TCP: each received
@@ -49,9 +49,21 @@ bool AppendInetDiagSocket(std::span<const std::byte> payload, std::uint8_t famil
 bool AppendInetDiagSocket(std::span<const std::byte> payload, std::uint8_t family,
                           std::vector<Listener>& listeners);
 
-// Reads the kernel's answer to a request for one socket (with INET_DIAG_INFO): its queue when it
-// listens, its tcp_info's figures when the kernel has them (not for a socket in TIME-WAIT or one
-// that waits in a listener's queue), as far as the attribute holds them. Gone when the socket
-// found is not the one whose inode is expected; nothing when the payload is malformed.
-std::optional<SocketNow> ReadSocketNow(std::span<const std::byte> payload,
-                                       std::uint32_t expectedInode);
+// One socket as the kernel tells it in a message of an inet_diag answer asked with INET_DIAG_INFO:
+// its state, inode and queues, and its tcp_info's counters where the message has them whole.
+struct DiagnosedSocket {
+    // The counters of tcp_info that a socket's figures come from, in the kernel's units.
+    struct Counters {
+        std::uint64_t bytesAcked, bytesReceived, bytesSent, bytesRetransmitted;
+        std::uint32_t msSinceDataSent, msSinceDataReceived, roundTripMicroseconds;
+    };
+    unsigned state = 0;  // include/net/tcp_states.h
+    std::uint32_t inode = 0;
+    std::uint32_t receiveQueue = 0, sendQueue = 0;  // a listener's: waiting, and the limit
+    // None for a socket in TIME-WAIT or one waiting in a listener's queue, and from a kernel older
+    // than 4.19, whose tcp_info is shorter.
+    std::optional<Counters> counters;
+};
+
+// Reads one message of such an answer; nothing when the payload is malformed.
+std::optional<DiagnosedSocket> ReadDiagnosedSocket(std::span<const std::byte> payload);

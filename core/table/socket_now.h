@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "core/table/tcp_row.h"
@@ -14,6 +15,13 @@ struct Traffic {
     std::uint64_t bytesReceived = 0;
     std::optional<std::chrono::milliseconds> sinceLastData;  // either way, where the system says
     std::optional<std::chrono::microseconds> roundTrip;      // smoothed
+    // No byte either way yet: the system's time of the last data then runs from the set-up.
+    bool noDataYet = false;
+    // Where the system counts a connection's bytes only from a moment on, the local time of day
+    // of that moment; `countedSinceBefore` when collection was on already at that moment (another
+    // program switched it on), so that the figures may count from earlier.
+    std::optional<std::chrono::seconds> countedSince;
+    bool countedSinceBefore = false;
     bool operator==(const Traffic&) const = default;
 };
 
@@ -27,7 +35,7 @@ struct AcceptQueue {
 struct SocketNow {
     enum class Kind {
         Gone,     // the system no longer has the row's socket
-        Refused,  // the system keeps its figures to administrators, or does not collect them
+        Refused,  // the system keeps its figures to administrators
         Seen,
     };
     Kind kind = Kind::Gone;
@@ -37,6 +45,9 @@ struct SocketNow {
 };
 
 // Asks the system about the row's socket, checked against the row's holder key where the
-// platform can: Linux one SOCK_DIAG_BY_FAMILY request for that socket, Windows its extended
-// statistics. Waits for the answer: run it beside the window.
-SocketNow LookAtSocketNow(const TcpRow& row);
+// platform can: Linux one SOCK_DIAG_BY_FAMILY request for that socket (for a listener, a dump of
+// the listeners on its port, as listeners may share it), Windows its extended statistics, which
+// it collects for a connection once an administrator's program switches collection on: the
+// first question does. Waits for the answer: run it beside the window.
+using SocketLookup = std::function<SocketNow(const TcpRow&)>;
+SocketLookup SystemSocketLookup();

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "core/table/inet_diag_request.h"
+#include "core/table/linux_tcp.h"
 #include "core/table/netlink_reply.h"
 #include "core/table/netlink_socket.h"
 #include "core/table/socket_now.h"
@@ -34,22 +36,85 @@ inet_diag_req_v2 RequestFor(const TcpRow& row, std::uint8_t family) {
     return request;
 }
 
-}  // namespace
+// What the kernel's counters mean for the user. They count sequence numbers, and a SYN or a FIN
+// takes one but is no data. The bytes acknowledged count the SYN of the side that connected and
+// a FIN once acknowledged; the bytes sent count only data, each retransmission again: the data
+// sent and acknowledged is the lesser of the two, without the retransmissions. A FIN received
+// counts among the bytes received, in the states that follow it.
+Traffic TrafficOf(unsigned state, const DiagnosedSocket::Counters& counters) {
+    const std::uint64_t finReceived =
+        state == LinuxTcp::CloseWait || state == LinuxTcp::LastAck || state == LinuxTcp::Closing;
+    const std::uint64_t sent = counters.bytesSent;
+    Traffic traffic{
+        std::min(counters.bytesAcked, sent - std::min(counters.bytesRetransmitted, sent)),
+        counters.bytesReceived - std::min(finReceived, counters.bytesReceived),
+        std::chrono::milliseconds(std::min(counters.msSinceDataSent, counters.msSinceDataReceived)),
+        std::chrono::microseconds(counters.roundTripMicroseconds)};
+    if (sent == 0 && traffic.bytesReceived == 0) {
+        traffic.sinceLastData.reset();
+        traffic.noDataYet = true;
+    }
+    return traffic;
+}
+
+// The socket the kernel told of, if it is the row's own (`inode`): another socket on the same
+// fields since, or none, is the row's socket gone.
+SocketNow SocketNowOf(const DiagnosedSocket& socket, std::uint32_t inode) {
+    if (socket.inode != inode) return {};
+    SocketNow now{SocketNow::Kind::Seen, {}, {}};
+    if (socket.state == LinuxTcp::Listen)
+        now.queue = AcceptQueue{socket.receiveQueue, socket.sendQueue};
+    else if (socket.counters)
+        now.traffic = TrafficOf(socket.state, *socket.counters);
+    return now;
+}
+
+bool Refused(const DumpOutcome& outcome) {
+    return outcome.error == EPERM || outcome.error == EACCES;
+}
+
+// A listener: the kernel answers a question by addresses and ports with one of the listeners
+// that share them (SO_REUSEPORT), so the listeners on its port are dumped and its own is found
+// by its inode.
+SocketNow LookAtListener(const TcpRow& row) {
+    NetlinkSocket netlink;
+    const std::uint16_t port = PortNumber(row.localPort);
+    for (const std::uint8_t family : {AF_INET, AF_INET6}) {
+        std::optional<SocketNow> now;
+        const DumpOutcome outcome = netlink.dump(
+            DumpRequest(family, LinuxTcp::ListenState, PortRange{port, port}),
+            [&](auto payload) {
+                const std::optional<DiagnosedSocket> socket = ReadDiagnosedSocket(payload);
+                if (socket && socket->inode == row.holderKey)
+                    now = SocketNowOf(*socket, row.holderKey);
+                return socket.has_value();
+            },
+            [&] { now.reset(); });
+        if (now) return *now;
+        if (Refused(outcome)) return {SocketNow::Kind::Refused, {}, {}};
+        if (!outcome.done && !(family == AF_INET6 && outcome.error == ENOENT)) break;
+    }
+    return {};
+}
 
 SocketNow LookAtSocketNow(const TcpRow& row) {
+    if (row.state == TcpState::Listen) return LookAtListener(row);
     NetlinkSocket netlink;
     for (const std::uint8_t family : {AF_INET, AF_INET6}) {
         const inet_diag_req_v2 request = RequestFor(row, family);
-        std::optional<SocketNow> now;
+        std::optional<DiagnosedSocket> socket;
         const DumpOutcome outcome =
             netlink.ask(std::as_bytes(std::span(&request, 1)), [&](auto payload) {
-                now = ReadSocketNow(payload, row.holderKey);
-                return now.has_value();
+                socket = ReadDiagnosedSocket(payload);
+                return socket.has_value();
             });
-        if (outcome.done && now) return *now;
-        if (outcome.error == EPERM || outcome.error == EACCES)
-            return {SocketNow::Kind::Refused, {}, {}};
+        if (outcome.done && socket) return SocketNowOf(*socket, row.holderKey);
+        if (Refused(outcome)) return {SocketNow::Kind::Refused, {}, {}};
         if (outcome.error != ENOENT) break;  // nothing to tell, rather than a guess
     }
     return {};
 }
+
+}  // namespace
+
+SocketLookup SystemSocketLookup() { return &LookAtSocketNow; }

@@ -1,7 +1,6 @@
 #include "gui/main/row_details.h"
 
-#include "core/list/traffic_text.h"
-#include "core/names/service_line.h"
+#include "core/describe/row_description.h"
 #include "kit/background_priority.h"
 
 namespace {
@@ -13,7 +12,7 @@ constexpr LookupLimits SocketLimits{2, 2, std::chrono::seconds(5), std::chrono::
 }  // namespace
 
 RowDetails::Sources RowDetails::SystemSources() {
-    return {SystemOwnerLookup(), SystemHostLookup(), SystemServiceLookup(), &LookAtSocketNow};
+    return {SystemOwnerLookup(), SystemHostLookup(), SystemServiceLookup(), SystemSocketLookup()};
 }
 
 RowDetails::RowDetails(Sources sources, QObject* parent)
@@ -68,11 +67,6 @@ HostAnswer RowDetails::remoteHost(const TcpRow& row) const {
 
 std::string RowDetails::describe(const TcpRow& row, bool isNew) const {
     const ServerPort server = ServerPortOf(row, listeningPorts_);
-    const std::optional<SocketNow> now = sockets_.answerFor(row);
-    std::string text = OwnerText(owners_.get(), row, isNew);
-    for (const std::string& line : {RemoteHostLine(remoteHost(row)),
-                                    ServiceLine(serviceNames_.answerFor(server.port), server),
-                                    TrafficLine(row, now), QueueLine(now)})
-        if (!line.empty()) text += "\n" + line;
-    return text;
+    return RowDescription(row, {isNew, owners_.get(), remoteHost(row), server,
+                                serviceNames_.answerFor(server.port), sockets_.answerFor(row)});
 }

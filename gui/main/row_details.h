@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "core/describe/remote_host_line.h"
 #include "core/list/refresh.h"
 #include "core/names/host_lookup.h"
-#include "core/names/remote_host.h"
 #include "core/names/service_lookup.h"
 #include "core/owners/socket_owner.h"
 #include "core/table/socket_now.h"
@@ -24,8 +24,6 @@
 class RowDetails : public QObject {
     Q_OBJECT
 public:
-    using SocketLookup = std::function<SocketNow(const TcpRow&)>;
-
     // Where the details come from: the system in the program, stand-ins in a test.
     struct Sources {
         OwnerLookup owners;

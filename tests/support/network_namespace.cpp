@@ -23,11 +23,13 @@ Address Resolve(const char* address, std::uint16_t port) {
 }
 
 // A TCP socket bound to address:port that then connects to `target`, or listens where there is
-// none; -1 on failure.
+// none, sharing its port with other such listeners; -1 on failure.
 int BoundSocket(const char* address, std::uint16_t port, const addrinfo* target) {
     const Address where = Resolve(address, port);
     const int fd = where ? socket(where->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0) : -1;
-    if (fd >= 0 && bind(fd, where->ai_addr, where->ai_addrlen) == 0 &&
+    const int shared = target ? 0 : 1;
+    if (fd >= 0 && setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &shared, sizeof shared) == 0 &&
+        bind(fd, where->ai_addr, where->ai_addrlen) == 0 &&
         (target ? connect(fd, target->ai_addr, target->ai_addrlen) : listen(fd, 64)) == 0)
         return fd;
     if (fd >= 0) close(fd);

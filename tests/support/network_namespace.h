@@ -23,7 +23,8 @@ inline constexpr const char* InChroot = "in a chroot, whose mounts cannot be mad
 // given with it. Empty, or the reason where that is not allowed.
 std::string EnterPrivateFiles(std::initializer_list<std::pair<const char*, std::string>> files);
 
-// A TCP socket listening on address:port (IPv6 sockets also take IPv4 clients).
+// A TCP socket listening on address:port (IPv6 sockets also take IPv4 clients); listeners may
+// share their port (SO_REUSEPORT).
 int Listen(const char* address, std::uint16_t port);
 
 // A TCP socket bound to `from` on a port the kernel chooses and connected to to:port.

@@ -1,4 +1,4 @@
-#include "core/owners/socket_owner.h"
+#include "core/describe/owner_lines.h"
 
 #include <algorithm>
 #include <span>
@@ -60,8 +60,6 @@ std::string FactsText(const OwnerFacts& facts) {
 
 }  // namespace
 
-std::string OwnerText(const OwnerIndex* index, const TcpRow& row, bool isNew) {
-    const std::string text =
-        index != nullptr ? FactsText(index->ownerOf(row)) : "Process: looking up...";
-    return isNew ? "New since the last refresh\n" + text : text;
+std::string OwnerLines(const OwnerIndex* index, const TcpRow& row) {
+    return index != nullptr ? FactsText(index->ownerOf(row)) : "Process: looking up...";
 }

@@ -24,10 +24,6 @@ bool HasRemoteHost(const TcpRow& row);
 // The answer of a lookup: nothing while it runs, else the name, if the resolver has one.
 HostAnswer HostAnswerOf(const std::optional<std::optional<std::string>>& known);
 
-// The tooltip line, "Remote host: NAME", "Remote host: looking up..." or "Remote host: no name";
-// empty for NoRemoteHost. A reverse record is anybody's to write, so the name is shown in ASCII:
-// first its control and format characters and invalid UTF-8 as "?" (Printable), then in its
-// registered form, each internationalized label as "xn--" (no look-alike letter passes for
-// another host), or with every character beyond ASCII as "?" where IDNA refuses it; a name
-// longer than any real one (253 characters) is cut there, with "...".
+// "Remote host: NAME" (the name as ShownHostName shows it), "Remote host: looking up..." or
+// "Remote host: no name"; empty for NoRemoteHost.
 std::string RemoteHostLine(const HostAnswer& answer);

@@ -1,4 +1,4 @@
-#include "core/names/service_line.h"
+#include "core/describe/service_line.h"
 
 #include <algorithm>
 
