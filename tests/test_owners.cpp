@@ -181,6 +181,9 @@ private slots:
         std::stop_source stopped;
         stopped.request_stop();
         QVERIFY(SystemOwnerLookup()(table.rows, stopped.get_token()) == nullptr);
+        const auto throws = []() -> std::shared_ptr<const OwnerIndex> { throw 0; };
+        QCOMPARE(OwnerLines(IndexOrFailure(throws).get(), table.rows.at(0)),
+                 "Process: unknown (unknown failure)");
         const auto index = SystemOwnerLookup()(table.rows, std::stop_token{});
         QStringList texts;
         for (const TcpRow& row : table.rows)

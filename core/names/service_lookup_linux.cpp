@@ -1,25 +1,22 @@
 #include <netdb.h>
 #include <netinet/in.h>
 
-#include <cerrno>
 #include <vector>
 
+#include "core/base/growing_buffer.h"
 #include "core/names/service_lookup.h"
 
 ServiceLookup SystemServiceLookup() {
     return [](std::uint16_t port) -> std::optional<std::string> {
-        std::vector<char> buffer(1024);
-        for (;;) {
+        std::optional<std::string> name;
+        WithGrowingBuffer([&](std::vector<char>& buffer) {
             servent entry{};
             servent* found = nullptr;
             const int error =
                 getservbyport_r(htons(port), "tcp", &entry, buffer.data(), buffer.size(), &found);
-            if (error == ERANGE && buffer.size() < (1u << 20)) {
-                buffer.resize(buffer.size() * 2);
-                continue;
-            }
-            if (found == nullptr) return std::nullopt;
-            return std::string(entry.s_name);
-        }
+            if (found != nullptr) name = entry.s_name;
+            return error;
+        });
+        return name;
     };
 }

@@ -144,15 +144,20 @@ std::shared_ptr<const OwnerIndex> IndexOrFailure(
     const std::function<std::shared_ptr<const OwnerIndex>()>& look) noexcept {
     // Made before any look, for when not even the failure's own index can be made.
     static const auto outOfMemory = FailedIndex("out of memory");
+    const auto failed = [](const char* why) -> std::shared_ptr<const OwnerIndex> {
+        try {
+            return FailedIndex(why);
+        } catch (...) {
+            return outOfMemory;
+        }
+    };
     try {
         return look();
     } catch (const std::bad_alloc&) {
         return outOfMemory;
     } catch (const std::exception& error) {
-        try {
-            return FailedIndex(error.what());
-        } catch (...) {
-            return outOfMemory;
-        }
+        return failed(error.what());
+    } catch (...) {
+        return failed("unknown failure");
     }
 }

@@ -92,7 +92,7 @@ private:
 // An index whose every answer is unknown, for the reason `why`.
 std::shared_ptr<const OwnerIndex> FailedIndex(const std::string& why);
 
-// Runs a look; any exception it throws (no memory, no thread) gives an index whose every answer
-// is unknown, with the reason. Null when the look was stopped.
+// Runs a look; whatever it throws (no memory, no thread, anything) gives an index whose every
+// answer is unknown, with the reason. Null when the look was stopped.
 std::shared_ptr<const OwnerIndex> IndexOrFailure(
     const std::function<std::shared_ptr<const OwnerIndex>()>& look) noexcept;

@@ -19,6 +19,7 @@
 
 #include "core/base/decimal.h"
 #include "core/base/file_descriptor.h"
+#include "core/base/growing_buffer.h"
 #include "core/base/sort_unique.h"
 #include "core/owners/socket_owner.h"
 #include "core/table/tcp_table_linux.h"
@@ -34,17 +35,15 @@ std::optional<std::uint32_t> SocketInode(std::string_view link) {
 
 // The user's name, or the number when the user database has no name for it.
 std::string UserName(std::uint32_t uid) {
-    std::vector<char> buffer(1024);
-    for (;;) {
+    std::string name = std::to_string(uid);
+    WithGrowingBuffer([&](std::vector<char>& buffer) {
         passwd entry{};
         passwd* found = nullptr;
         const int error = getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found);
-        if (error == ERANGE && buffer.size() < (1u << 20)) {
-            buffer.resize(buffer.size() * 2);
-            continue;
-        }
-        return found != nullptr ? std::string(entry.pw_name) : std::to_string(uid);
-    }
+        if (found != nullptr) name = entry.pw_name;
+        return error;
+    });
+    return name;
 }
 
 class Directory {

@@ -58,10 +58,10 @@ namespace {
 // The sort key in 16-bit digits, least significant first.
 using Digit = std::uint16_t (*)(const TcpRow&);
 constexpr Digit SortDigits[] = {
-    [](const TcpRow& r) { return std::uint16_t(r.remotePort[0] << 8 | r.remotePort[1]); },
+    [](const TcpRow& r) { return PortNumber(r.remotePort); },
     [](const TcpRow& r) { return std::uint16_t(r.remoteAddress[2] << 8 | r.remoteAddress[3]); },
     [](const TcpRow& r) { return std::uint16_t(r.remoteAddress[0] << 8 | r.remoteAddress[1]); },
-    [](const TcpRow& r) { return std::uint16_t(r.localPort[0] << 8 | r.localPort[1]); },
+    [](const TcpRow& r) { return PortNumber(r.localPort); },
     [](const TcpRow& r) { return std::uint16_t(r.localAddress[2] << 8 | r.localAddress[3]); },
     [](const TcpRow& r) { return std::uint16_t(r.localAddress[0] << 8 | r.localAddress[1]); },
 };
