@@ -14,25 +14,7 @@ begin_session xdotool xwininfo
 start_program env QT_USE_NATIVE_WINDOWS=1 "$2"
 main=$(window_named "Korvane Sockview - .*") || fail "no main window"
 
-# "X Y WIDTH HEIGHT " of a window's client area on the screen.
-if [[ $1 == x11 ]]; then
-client_area() { xwininfo -id "$1" | awk '/Absolute upper-left|Width|Height/ {printf "%s ", $NF}'; }
-# The list is the main window's child window at its designed place, 120 and 1800 twips.
-list_size() { xwininfo -children -id "$main" | grep -o '[0-9]*x[0-9]*+8+120 ' | cut -d+ -f1; }
-else
-[[ $(sway_window "$main" 'w["shell"]') == xdg_shell ]] || fail "the main window is not on Wayland"
-swaymsg "[con_id=$main] floating enable" >/dev/null  # at its own size, as openbox shows it
-client_area() { sway_window "$1" '"%d %d %d %d " % (w["rect"]["x"] + w["window_rect"]["x"], w["rect"]["y"] + w["window_rect"]["y"], w["window_rect"]["width"], w["window_rect"]["height"])'; }
-# The list's frame, from its top left corner at its designed place to the window's colour.
-list_size() {
-    read -r x y width height < <(client_area "$main")
-    grim -t ppm -g "$x,$y ${width}x$height" - | python3 -c 'import sys
-header, pixels = sys.stdin.buffer.read().split(b"\n255\n", 1)
-width = int(header.split()[1])
-green = lambda x, y: pixels[3 * (y * width + x):][:3] == bytes((192, 255, 192))
-print("%dx%d" % (next(x for x in range(8, width) if green(x, 121)) - 8, next(y for y in range(120, 9999) if green(9, y)) - 120))'
-}
-fi
+[[ $1 == x11 ]] || swaymsg "[con_id=$main] floating enable" >/dev/null  # at its own size, as on X11
 list_is() { [[ $(list_size) == "$1" ]]; }
 within_10s list_is 537x353 || fail "the list is $(list_size) at the first showing, not 537x353"
 resize_window "$main" 700 600
@@ -43,18 +25,16 @@ within_10s list_is 537x353 || fail "the list is $(list_size) back at 552 x 481, 
 if [[ $1 == wayland ]]; then
     # Sway raises a floating window that it gives the focus, as at a click.
     on_top() { sway_window "$1" 'not above and w["focused"] or exit(1)' >/dev/null; }
-    type_into "$main" alt+c
-    within_10s on_top "Form Copy" && swaymsg "[con_id=$main] focus" >/dev/null && within_10s on_top "$main"
+    type_into "$main" alt+c && within_10s on_top "Form Copy" && swaymsg "[con_id=$main] focus" >/dev/null && within_10s on_top "$main"
     type_into "$main" alt+c
     within_10s on_top "Form Copy" || fail "Copy... did not bring the copy window back"
-    type_into "$main" alt+f
-    window_named "Filter List" >/dev/null && swaymsg "[con_id=$main] focus" >/dev/null
+    type_into "$main" alt+f && window_named "Filter List" >/dev/null && swaymsg "[con_id=$main] focus" >/dev/null
     within_10s on_top "Filter List" || fail "Filter List stayed behind the main window"
     swaymsg "[con_id=$main] border csd" >/dev/null  # Qt draws the title bar, as on mutter
-    readable() { [[ $(sway_window "$main" 'w["name"]') =~ ^Korvane\ Sockview\ -\ .+….*\ hidden$ ]]; }
-    within_10s readable || fail "the caption is cut: $(sway_window "$main" 'w["name"]')"
+    within_10s eval '[[ $(sway_window "$main" "w[\"name\"]") =~ ^Korvane\ Sockview\ -\ .+….*\ hidden$ ]]' || fail "the caption is cut: $(sway_window "$main" 'w["name"]')"
     exit 0
 fi
+
 # The frame, from the window manager's extents, centred on Xvfb's 1024 x 768 screen to the pixel.
 frame_centred() {
     read -r l r t b < <(xprop -id "$main" _NET_FRAME_EXTENTS | sed -n 's/.* = //p' | tr -d ,)
@@ -65,8 +45,7 @@ frame_centred() {
 within_10s frame_centred || fail "not centred: $(client_area "$main")with extents $l $r $t $b"
 
 type_into "$main" alt+c
-copy_placed() { [[ $(client_area "$(window_named "Form Copy")") == "276 266 "* ]]; }
-within_10s copy_placed || fail "the copy window's client area is not at (276, 266)"
+within_10s eval '[[ $(client_area "$(window_named "Form Copy")") == "276 266 "* ]]' || fail "the copy window's client area is not at (276, 266)"
 
 # Filter List has neither a program- nor a user-specified position among its size hints, and the
 # window manager offers no maximise.

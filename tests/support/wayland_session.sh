@@ -7,13 +7,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/x11_session.sh"
 # 1024 x 768 screen, as the user nobody when run as root (sway refuses root), and waits for it.
 begin_session() {
     require_tools sway swaymsg wtype grim wl-paste python3 setpriv
-    make_work_directory
-    mkdir -m 700 "$work/run" && chmod 711 "$work" && export XDG_RUNTIME_DIR=$work/run
-    local as=()
-    [[ $(id -u) != 0 ]] || { chown nobody "$work/run" && as=(setpriv --reuid=nobody --regid=nogroup --clear-groups); }
+    make_work_directory && mkdir -m 700 "$work/run" && chmod 711 "$work" && export XDG_RUNTIME_DIR=$work/run
+    local as=(); [[ $(id -u) != 0 ]] || { chown nobody "$work/run" && as=(setpriv --reuid=nobody --regid=nogroup --clear-groups); }
     printf 'output * resolution 1024x768\nxwayland disable\n' >"$work/run/sway.conf"
-    WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman "${as[@]}" sway -c "$work/run/sway.conf" >"$work/sway.log" 2>&1 &
-    xvfb_pid=$!
+    WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman "${as[@]}" sway -c "$work/run/sway.conf" >"$work/sway.log" 2>&1 & xvfb_pid=$!
     within_10s eval 'export SWAYSOCK=$(echo "$work"/run/sway-ipc.*) && swaymsg -t get_version &>/dev/null' || fail "sway did not start: $(cat "$work/sway.log")"
     export WAYLAND_DISPLAY=$(basename "$(echo "$work"/run/wayland-?)")
     # A keyboard for the whole session: the program binds one only once the seat has one.
@@ -27,8 +24,7 @@ begin_session() {
 # `above`, the floating windows above it, top last.
 sway_window() {
     swaymsg -rt get_tree | python3 -c 'import json, re, sys
-def walk(n): return [n] + [d for c in n["nodes"] + n["floating_nodes"] for d in walk(c)]
-shown = [n for n in walk(json.load(sys.stdin)) if n.get("pid") and n["visible"]]
+walk = lambda n: [n] + [d for c in n["nodes"] + n["floating_nodes"] for d in walk(c)]; shown = [n for n in walk(json.load(sys.stdin)) if n.get("pid") and n["visible"]]
 w = next(n for n in shown if re.fullmatch(sys.argv[1], n["name"] or "") or str(n["id"]) == sys.argv[1])
 above = [n for n in shown[shown.index(w) + 1:] if n["type"] == "floating_con"]
 print(eval(sys.argv[2] or "w[\"id\"]"))' "$1" "${2-}" 2>/dev/null
@@ -38,13 +34,17 @@ program_window_shown() { sway_window "Korvane Sockview.*" >/dev/null; }
 read_clipboard() { wl-paste -n; }
 
 # Keys as xdotool names them; one modifier at most.
-press_keys() {
-    local key keys=()
-    for key; do [[ $key == *+* ]] && keys+=(-M "${key%+*}" -k "${key#*+}" -m "${key%+*}") || keys+=(-k "$key"); done
-    wtype -d 40 "${keys[@]}"
-}
+press_keys() { local k keys=(); for k; do [[ $k == *+* ]] && keys+=(-M "${k%+*}" -k "${k#*+}" -m "${k%+*}") || keys+=(-k "$k"); done; wtype -d 40 "${keys[@]}"; }
 type_into() { swaymsg "[con_id=$1] focus" >/dev/null && within_10s sway_window "$1" 'w["focused"] or exit(1)' >/dev/null; press_keys "${@:2}"; }
 # Sway sizes the window with its border and title bar.
-resize_window() {
-    swaymsg "[con_id=$1] resize set $(sway_window "$1" "'%d %d' % ($2 + w['rect']['width'] - w['window_rect']['width'], $3 + w['rect']['height'] + w['deco_rect']['height'] - w['window_rect']['height'])")" >/dev/null
+resize_window() { swaymsg "[con_id=$1] resize set $(sway_window "$1" "'%d %d' % ($2 + w['rect']['width'] - w['window_rect']['width'], $3 + w['rect']['height'] + w['deco_rect']['height'] - w['window_rect']['height'])")" >/dev/null; }
+client_area() { sway_window "$1" '"%d %d %d %d " % (w["rect"]["x"] + w["window_rect"]["x"], w["rect"]["y"] + w["window_rect"]["y"], w["window_rect"]["width"], w["window_rect"]["height"])'; }
+# The main window's list, read from the pixels: from its top left corner at its designed place
+# (120, 1800 twips) to the window's colour.
+list_size() {
+    read -r x y width height < <(client_area "$main")
+    grim -t ppm -g "$x,$y ${width}x$height" - | python3 -c 'import sys
+header, pixels = sys.stdin.buffer.read().split(b"\n255\n", 1); width = int(header.split()[1])
+green = lambda x, y: pixels[3 * (y * width + x):][:3] == bytes((192, 255, 192))
+print("%dx%d" % (next(x for x in range(8, width) if green(x, 121)) - 8, next(y for y in range(120, 9999) if green(9, y)) - 120))'
 }

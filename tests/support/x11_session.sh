@@ -83,6 +83,10 @@ window_named() {
 # No window manager runs here: give the window the keyboard focus, then type as a keyboard does.
 type_into() { DISPLAY=$display xdotool windowfocus --sync "$1" key --delay 40 "${@:2}"; }
 press_keys() { DISPLAY=$display xdotool key --delay 40 "$@"; }
+# "X Y WIDTH HEIGHT " of a window's client area on the screen.
+client_area() { xwininfo -id "$1" | awk '/Absolute upper-left|Width|Height/ {printf "%s ", $NF}'; }
+# The size of the main window's list, its child window at its designed place (120, 1800 twips).
+list_size() { xwininfo -children -id "$main" | grep -o '[0-9]*x[0-9]*+8+120 ' | cut -d+ -f1; }
 resize_window() { xdotool windowsize "$@"; }
 program_window_shown() { xdotool search --onlyvisible --name "^Korvane Sockview" >/dev/null; }
 read_clipboard() { DISPLAY=$display xclip -sel clip -o; }
