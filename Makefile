@@ -1,9 +1,10 @@
 # Set-up, build, run and test on Debian or Ubuntu. Missing packages are installed with apt-get.
 BUILD ?= build
 WINDOWS_BUILD ?= build-win
-PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev libxcb1-dev libqt6svg6 qt6-wayland \
-            libidn2-dev unicode-data libsm-dev libice-dev fonts-dejavu-core fonts-liberation2 \
-            iproute2 xvfb xauth xdotool xclip x11-utils openbox wmctrl python3 librsvg2-bin
+PACKAGES := cmake ninja-build g++ make pkg-config qt6-base-dev qt6-base-private-dev libxcb1-dev \
+            libqt6svg6 qt6-wayland libidn2-dev unicode-data libsm-dev libice-dev fonts-dejavu-core \
+            fonts-liberation2 iproute2 xvfb xauth xdotool xclip x11-utils openbox wmctrl python3 \
+            librsvg2-bin sway wtype grim wl-clipboard
 QT_MINGW_VERSION := $(shell cat tools/qt-mingw-version)
 QT_MINGW ?= $(HOME)/.cache/korvane-sockview/qt6-mingw-$(QT_MINGW_VERSION)
 QT_MINGW_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev qt6-base-dev-tools \

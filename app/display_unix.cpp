@@ -9,8 +9,4 @@ bool Set(const char* name) {
 }
 }  // namespace
 
-DisplayChoice DisplayChoiceHere() {
-    return ChooseDisplay({.platformSet = Set("QT_QPA_PLATFORM"),
-                          .x11 = Set("DISPLAY"),
-                          .wayland = Set("WAYLAND_DISPLAY")});
-}
+bool DisplayOffered() { return Set("QT_QPA_PLATFORM") || Set("WAYLAND_DISPLAY") || Set("DISPLAY"); }

@@ -1,7 +1,6 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 
 #include "app/display.h"
 #include "app/process_end.h"
@@ -35,27 +34,18 @@ void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString& m
 int main(int argc, char* argv[]) {
     ReturnLargeBuffersWhenFreed();
     MarkProgramRunning();
-    std::vector<char*> arguments(argv, argv + argc);
-    switch (DisplayChoiceHere()) {
-        case DisplayChoice::None:
-            std::fputs("korvane-sockview: no display to show the window on (DISPLAY is not set)\n",
-                       stderr);
-            return 1;
-        case DisplayChoice::X11:
-            // As an argument rather than in the environment, so that the browser opened on exit
-            // does not inherit it.
-            for (const char* argument : {"-platform", "xcb"})
-                arguments.push_back(const_cast<char*>(argument));
-            break;
-        case DisplayChoice::AsGiven: break;
+    if (!DisplayOffered()) {
+        std::fputs(
+            "korvane-sockview: no display to show the window on (neither WAYLAND_DISPLAY nor "
+            "DISPLAY is set)\n",
+            stderr);
+        return 1;
     }
-    arguments.push_back(nullptr);
-    int count = static_cast<int>(arguments.size()) - 1;
 
     int status = 0;
     {
         const QtMessageHandler defaultHandler = qInstallMessageHandler(StartupMessages);
-        QApplication app(count, arguments.data());
+        QApplication app(argc, argv);
         qInstallMessageHandler(defaultHandler);
 
         RealDesktop desktop;

@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 
 CloseRequests::CloseRequests(const QWidget& window, std::function<void()> onRequest)
-    : window_(window), onRequest_(std::move(onRequest)) {
+    : window_(window),
+      onRequest_(std::move(onRequest)),
+      queuedRequests_(WatchQueuedCloseRequests(window, onRequest_)) {
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 

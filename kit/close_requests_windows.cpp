@@ -9,3 +9,8 @@ bool IsCloseRequest(const QByteArray& eventType, const void* message, WId window
     const auto* msg = static_cast<const MSG*>(message);
     return msg->message == WM_CLOSE && reinterpret_cast<WId>(msg->hwnd) == window;
 }
+
+// Windows hands every request to the window procedure, where the native filter sees it.
+std::shared_ptr<void> WatchQueuedCloseRequests(const QWidget&, const std::function<void()>&) {
+    return nullptr;
+}

@@ -7,6 +7,8 @@
 #include <QToolButton>
 #include <QToolTip>
 
+#include "kit/caption.h"
+
 namespace {
 
 // Faces that Linux lacks and that fontconfig replaces badly, each taken only where it is missing.
@@ -89,6 +91,7 @@ QFont DialogFont() { return DesignFont(QStringLiteral("Microsoft Sans Serif"), 9
 void SetUpWindow(QWidget* window, const QString& caption, int widthTwips, int heightTwips,
                  QColor background) {
     window->setWindowTitle(caption);
+    KeepCaptionReadable(window);
     window->resize(Px(widthTwips), Px(heightTwips));
     new WindowColour(window, background);
 }

@@ -6,3 +6,6 @@
 // Calls `end` when the desktop session ends, for as long as `context` lives. A save of the
 // session (a checkpoint) is no end.
 void WhenTheSessionEnds(QObject& context, std::function<void()> end);
+
+// The same on Qt's Wayland platform, which speaks to no session manager itself (Linux).
+void WhenTheWaylandSessionEnds(QObject& context, std::function<void()> end);

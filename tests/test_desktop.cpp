@@ -1,3 +1,5 @@
+#include <qpa/qwindowsysteminterface.h>
+
 #include <QTest>
 #include <QtWidgets>
 #include <memory>
@@ -10,10 +12,10 @@
 #include "gui/filters/frmFilter.h"
 #include "gui/main/frmMain.h"
 #include "kit/design.h"
-#include "kit/display_choice.h"
+#include "tests/support/recording_desktop.h"
 
 // What the program needs from a real desktop: every label readable in its box with the fonts the
-// package pulls in, and the window system it asks Qt for.
+// package pulls in.
 class TestDesktop : public QObject {
     Q_OBJECT
     Filters filters;
@@ -88,13 +90,16 @@ private slots:
         QCOMPARE(copy.fraColumns->font(), DialogFont());
     }
 
-    // The window system is left to Qt, or to the user who named one: with Wayland alone, with
-    // both and a platform named, with a platform named alone. (X alone, and no display at all,
-    // are the start-up scripts' cases.)
-    void displayChoice() {
-        for (const OfferedDisplays offered : std::initializer_list<OfferedDisplays>{
-                 {.wayland = true}, {true, true, true}, {.platformSet = true}})
-            QCOMPARE(ChooseDisplay(offered), DisplayChoice::AsGiven);
+    // Qt's own title bar (on Wayland, where the compositor draws none) asks to close through Qt's
+    // queue of window system events, which drops a request to a window that a modal one blocks:
+    // with Filter List up, its close box still ends the program and opens the maker's page.
+    void titleBarCloseBoxExits() {
+        RecordingDesktop desktop;
+        main.cmdFilter_Click();
+        QTimer::singleShot(10'000, [] { QCoreApplication::exit(2); });
+        QWindowSystemInterface::handleCloseEvent(main.windowHandle());
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(desktop.openedPages.size(), 1u);
     }
 };
 

@@ -32,33 +32,38 @@ reexec_in_own_network_namespace() {
 within() { for ((tries = $1 * 10; tries > 0; tries--)); do "${@:2}" && return 0; sleep 0.1; done; return 1; }
 within_10s() { within 10 "$@"; }
 
-# Skips the test unless Xvfb, openbox, xprop and the tools named are there. Makes the scratch
-# directory $work; on exit, ends whichever of Xvfb, the program and the connection holder were
-# started, and removes it. A recorder stands in $work/bin for the desktop's URL handler
-# (xdg-open): each page opened becomes a line of $work/opened. Then starts Xvfb on a display
-# number it picks itself (sets display and xvfb_pid and exports DISPLAY), then openbox, and waits
-# until openbox manages the screen. Openbox ends with Xvfb.
-begin_session() {
-    require_tools Xvfb openbox xprop "$@"
+# Makes the scratch directory $work; on exit, ends whichever of the display server, the program
+# and the connection holder were started, and removes it. A recorder stands in $work/bin for the
+# desktop's URL handler (xdg-open): each page opened becomes a line of $work/opened.
+make_work_directory() {
     work=$(mktemp -d)
     trap 'kill ${program_pid:-} ${holder_pid:-} ${xvfb_pid:-} 2>/dev/null || :; wait; rm -rf "$work"' EXIT
     mkdir "$work/bin"
     printf '#!/bin/sh\necho "$*" >>%s/opened\n' "$work" >"$work/bin/xdg-open"
     chmod +x "$work/bin/xdg-open"
+}
+
+# Skips the test unless Xvfb, openbox, xprop and the tools named are there; makes $work. Then
+# starts Xvfb on a display number it picks itself (sets display and xvfb_pid and exports
+# DISPLAY), then openbox, and waits until openbox manages the screen. Openbox ends with Xvfb.
+begin_session() {
+    require_tools Xvfb openbox xprop "$@"
+    make_work_directory
     Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work/xvfb.log" &
     xvfb_pid=$!
     within_10s test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
     export DISPLAY=:$(head -n 1 "$work/display") && display=$DISPLAY
+    session_environment=(-u WAYLAND_DISPLAY DISPLAY="$display")
     openbox --sm-disable >"$work/openbox.log" 2>&1 &
     within_10s eval 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
         fail "openbox did not start: $(cat "$work/openbox.log")"
 }
 
-# Starts the program on that display, with nothing of the caller's desktop and pages opened
-# through the recorder; sets program_pid.
+# Starts the program on the session's display, with nothing of the caller's desktop and pages
+# opened through the recorder; sets program_pid.
 start_program() {
-    env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u BROWSER \
-        DISPLAY="$display" PATH="$work/bin:$PATH" "$@" >"$work/program.log" 2>&1 &
+    env -u QT_QPA_PLATFORM -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u BROWSER \
+        "${session_environment[@]}" PATH="$work/bin:$PATH" "$@" >"$work/program.log" 2>&1 &
     program_pid=$!
 }
 
@@ -77,12 +82,20 @@ window_named() {
 
 # No window manager runs here: give the window the keyboard focus, then type as a keyboard does.
 type_into() { DISPLAY=$display xdotool windowfocus --sync "$1" key --delay 40 "${@:2}"; }
+press_keys() { DISPLAY=$display xdotool key --delay 40 "$@"; }
+# "X Y WIDTH HEIGHT " of a window's client area on the screen.
+client_area() { xwininfo -id "$1" | awk '/Absolute upper-left|Width|Height/ {printf "%s ", $NF}'; }
+# The size of the main window's list, its child window at its designed place (120, 1800 twips).
+list_size() { xwininfo -children -id "$main" | grep -o '[0-9]*x[0-9]*+8+120 ' | cut -d+ -f1; }
+resize_window() { xdotool windowsize "$@"; }
+program_window_shown() { xdotool search --onlyvisible --name "^Korvane Sockview" >/dev/null; }
+read_clipboard() { DISPLAY=$display xclip -sel clip -o; }
 
 # The program ends with status 0 after $1, having opened the maker's page through the recorder
 # so far $2 times in all.
 ends_opening_page() {
     # Started through a shortcut, it is no child of ours; its windows' end tells then.
-    gone() { ! kill -0 $program_pid 2>/dev/null && ! xdotool search --onlyvisible --name "^Korvane Sockview" >/dev/null; }
+    gone() { ! kill -0 $program_pid 2>/dev/null && ! program_window_shown; }
     within_10s gone || fail "the program still runs after $1"
     wait "$program_pid" || fail "the program ended with status $? after $1"
     program_pid=
@@ -98,8 +111,8 @@ ends_opening_page() {
 # or 127.0.0.1 or to 192.168.1.1 or 0.0.0.0.
 copy_every_column_as_ss_lists() {
     type_into "$(window_named "Form Copy")" Tab Tab space Tab Tab space Tab space Tab Tab space
-    copied() { DISPLAY=$display xclip -sel clip -o >"$work/clipboard" 2>/dev/null && [[ -s $work/clipboard ]]; }
-    within_10s copied || fail "xclip read nothing from the clipboard"
+    copied() { read_clipboard >"$work/clipboard" 2>/dev/null && [[ -s $work/clipboard ]]; }
+    within_10s copied || fail "another program read nothing from the clipboard"
     ss -Htan4 | awk -v end="$1" '{ split($4, l, ":"); split($5, r, ":")
         if (l[1] !~ /^(0\.0\.0\.0|127\.0\.0\.1)$/ && r[1] !~ /^(192\.168\.1\.1|0\.0\.0\.0)$/)
             printf "%s\t%s\t%s\t%s\t%s\t%s", l[1], l[2], r[1], r[2], $1, end }' |

@@ -2,13 +2,14 @@
 # Under a session manager that speaks XSMP as a desktop's does: a save of the session (a
 # checkpoint, twice) leaves the program running with no page opened; the end of the session (a
 # shutdown, then die) runs the exit sequence once: the maker's page opens once, the program ends.
-# Usage: test_session_x11.sh PROGRAM SESSION_MANAGER
-source "$(dirname "$0")/support/x11_session.sh"
+# On X11 (Xvfb with openbox) and on Wayland (sway), where Qt speaks to no session manager itself.
+# Usage: test_session_end.sh x11|wayland PROGRAM SESSION_MANAGER
+source "$(dirname "$0")/support/$1_session.sh"
 reexec_in_own_network_namespace "$@"
 begin_session
-coproc "$2" >"$work/said" 2>&1; holder_pid=$COPROC_PID
+coproc "$3" >"$work/said" 2>&1; holder_pid=$COPROC_PID
 within_10s test -s "$work/said" || fail "the session manager did not start"
-start_program env SESSION_MANAGER="$(head -n 1 "$work/said")" "$1"
+start_program env SESSION_MANAGER="$(head -n 1 "$work/said")" "$2"
 said() { [[ $(grep -cx "$1" "$work/said") -ge $2 ]]; }
 within_10s said registered 1 || fail "the program did not register: $(cat "$work/said")"
 # The second checkpoint is answered only by a program still running after the first.
