@@ -143,7 +143,8 @@ OwnerFacts OwnerIndex::facts(Kind kind, std::vector<std::uint32_t> processes) co
 std::shared_ptr<const OwnerIndex> IndexOrFailure(
     const std::function<std::shared_ptr<const OwnerIndex>()>& look) noexcept {
     // Made before any look, for when not even the failure's own index can be made.
-    static const auto outOfMemory = FailedIndex("out of memory");
+    static const auto outOfMemory = FailedIndex("out of memory"),
+                      unknown = FailedIndex("unknown failure");
     try {
         return look();
     } catch (const std::bad_alloc&) {
@@ -154,5 +155,7 @@ std::shared_ptr<const OwnerIndex> IndexOrFailure(
         } catch (...) {
             return outOfMemory;
         }
+    } catch (...) {
+        return unknown;
     }
 }
