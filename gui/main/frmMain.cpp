@@ -18,7 +18,6 @@
 #include "kit/desktop.h"
 #include "kit/maker.h"
 #include "kit/resize_rule.h"
-#include "kit/session_end.h"
 #include "kit/window_placement.h"
 
 namespace {
@@ -94,8 +93,6 @@ frmMain::frmMain(TableSource tableSource, RowDetails::Sources rowDetails, QWidge
     connect(&details_, &RowDetails::answered, &model_, &ConnectionModel::describedAgain);
     connect(&model_, &ConnectionModel::descriptionsChanged, this,
             &frmMain::showDescriptionInTooltip);
-    // The session's end asks as a close request does.
-    WhenTheSessionEnds(*this, [this] { Form_QueryUnload(); });
 
     Form_Load();
 }
@@ -227,6 +224,10 @@ void frmMain::exitSequence() {
     QCoreApplication::exit(0);
 }
 
+// The session's end closes the window too: Qt quits when an X11 session manager tells the program
+// to die, and when Windows ends the session (WM_ENDSESSION with TRUE), and quitting closes every
+// window. A save of the session, or a logoff only asked (WM_QUERYENDSESSION, which another
+// program may still cancel), is no end.
 void frmMain::closeEvent(QCloseEvent* event) {
     Form_QueryUnload();
     event->accept();

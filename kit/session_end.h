@@ -1,8 +1,0 @@
-#pragma once
-
-#include <QObject>
-#include <functional>
-
-// Calls `end` when the desktop session ends, for as long as `context` lives. A save of the
-// session (a checkpoint) is no end.
-void WhenTheSessionEnds(QObject& context, std::function<void()> end);
