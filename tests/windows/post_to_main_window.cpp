@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <string>
 
 int main(int argc, char* argv[]) {
     HWND main = nullptr;
@@ -18,12 +17,13 @@ int main(int argc, char* argv[]) {
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&main));
-    const std::string what = argc > 1 ? argv[1] : "";
+    // No C++ library: the program runs where only Windows' own DLLs are found.
+    const auto is = [&](const char* what) { return argc > 1 && std::strcmp(argv[1], what) == 0; };
     if (!main) return 1;
-    if (what == "close") return PostMessageA(main, WM_CLOSE, 0, 0) ? 0 : 1;
-    const UINT message = what == "query-end-session" ? WM_QUERYENDSESSION : WM_ENDSESSION;
+    if (is("close")) return PostMessageA(main, WM_CLOSE, 0, 0) ? 0 : 1;
+    const UINT message = is("query-end-session") ? WM_QUERYENDSESSION : WM_ENDSESSION;
     DWORD_PTR answer = 0;
-    return SendMessageTimeoutA(main, message, what == "end-session", ENDSESSION_LOGOFF,
+    return SendMessageTimeoutA(main, message, is("end-session"), ENDSESSION_LOGOFF,
                                SMTO_ABORTIFHUNG, 10'000, &answer)
                ? 0
                : 1;
