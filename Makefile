@@ -102,11 +102,13 @@ test-sanitize: setup
 	cd $(SANITIZE_BUILD) && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure
 
-# libFuzzer targets over the parsers and checks, FUZZ_SECONDS each (60 by default); a finding
-# stops with an error and leaves the input that caused it in $(FUZZ_BUILD).
+# libFuzzer targets over the parsers and checks, and over the windows against the model of every
+# press, FUZZ_SECONDS each (60 by default); a finding stops with an error and leaves the input
+# that caused it in $(FUZZ_BUILD). The windows' target leaves out the leaks of the libraries Qt
+# loads, as the tests do.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := netlink_reply proc_net_tcp input_checks names
+FUZZ_TARGETS := netlink_reply proc_net_tcp input_checks names presses
 fuzz: setup
 	$(call install_missing,clang libclang-rt-dev libunistring-dev)
 	@[ -f $(FUZZ_BUILD)/build.ninja ] || CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja \
@@ -115,6 +117,7 @@ fuzz: setup
 	@for target in $(FUZZ_TARGETS); do \
 	  mkdir -p $(FUZZ_BUILD)/corpus/$$target; \
 	  echo "fuzz_$$target: $(FUZZ_SECONDS) s"; \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  $(FUZZ_BUILD)/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(FUZZ_BUILD)/ \
 	    $(FUZZ_BUILD)/corpus/$$target fuzz/corpus/$$target >$(FUZZ_BUILD)/$$target.log 2>&1 \
 	    || { tail -n 40 $(FUZZ_BUILD)/$$target.log; exit 1; }; \

@@ -1,11 +1,6 @@
-#include <QGuiApplication>
-#include <QSessionManager>
-
 #include "kit/session_end.h"
 
-// Windows asks the programs to commit their data only when the session ends
-// (WM_QUERYENDSESSION); its end follows without a word more.
-void WhenTheSessionEnds(QObject& context, std::function<void()> end) {
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &context,
-                     [end = std::move(end)](QSessionManager&) { end(); });
-}
+// Qt ends the program at the session's end itself: at WM_ENDSESSION with wParam TRUE it closes
+// every window, and the main window's close runs Exit. WM_QUERYENDSESSION only asks: a logoff may
+// still be cancelled, and the program goes on as it was. Nothing to add.
+void WhenTheSessionEnds(QObject&, std::function<void()>) {}

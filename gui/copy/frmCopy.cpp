@@ -98,14 +98,17 @@ frmCopy::frmCopy(ListedRows listed, QWidget* parent) : QWidget(parent), listed_(
 }
 
 // A press while the table is read waits for its rows under a wait cursor; another press meanwhile
-// only changes the columns.
+// only changes the columns. A press with no column chosen changes nothing, a waiting copy
+// included.
 void frmCopy::cmdCopy_Click() {
-    for (std::size_t k = 0; k < chosen_.size(); ++k) chosen_[k] = chkColumns[k]->isChecked();
-    if (!AnyColumnChosen(chosen_)) {
+    ChosenColumns chosen;
+    for (std::size_t k = 0; k < chosen.size(); ++k) chosen[k] = chkColumns[k]->isChecked();
+    if (!AnyColumnChosen(chosen)) {
         TheDesktop().showMessage("You must choost at-least one item to be copied.", Caption,
                                  MessageIcon::Critical);
         return;
     }
+    chosen_ = chosen;
     if (std::exchange(waitingForRows_, true)) return;
     setCursor(Qt::WaitCursor);
     listed_([window = QPointer(this)](const Rows& rows) {

@@ -38,6 +38,6 @@ private:
     void copy(const std::vector<TcpRow>& rows);
 
     ListedRows listed_;
-    ChosenColumns chosen_{};  // at the last press
+    ChosenColumns chosen_{};  // at the last press that chose a column
     bool waitingForRows_ = false;
 };

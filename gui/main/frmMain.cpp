@@ -94,7 +94,8 @@ frmMain::frmMain(TableSource tableSource, RowDetails::Sources rowDetails, QWidge
     connect(&details_, &RowDetails::answered, &model_, &ConnectionModel::describedAgain);
     connect(&model_, &ConnectionModel::descriptionsChanged, this,
             &frmMain::showDescriptionInTooltip);
-    // The session's end asks as a close request does.
+    // The session's end asks as a close request does, where the platform does not close the
+    // window itself.
     WhenTheSessionEnds(*this, [this] { Form_QueryUnload(); });
 
     Form_Load();
@@ -157,24 +158,27 @@ frmMain::ListPlace frmMain::currentPlace() const {
     const QModelIndex current = lstConnections->currentIndex();
     if (!current.isValid()) return {};
     return {(*model_.rows())[static_cast<std::size_t>(current.row())],
-            lstConnections->selectionModel()->isSelected(current), current.column(),
+            current.row(),
+            lstConnections->selectionModel()->isSelected(current),
+            current.column(),
             lstConnections->verticalScrollBar()->value(),
             lstConnections->horizontalScrollBar()->value()};
 }
 
-// The connection that was current stays current, in view where it was, when it still exists; it
-// is selected again only if it was.
+// The connection that was current stays current, in view where it was, when it still exists: the
+// list scrolls by as many rows as came or went above it. It is selected again only if it was.
 void frmMain::returnTo(const ListPlace& place) {
     if (!place.connection) return;
     const std::vector<TcpRow>& rows = *model_.rows();  // in table order
     const auto found = std::ranges::lower_bound(rows, FieldsOf(*place.connection), {}, FieldsOf);
     if (found == rows.end() || !SameConnection(*found, *place.connection)) return;
+    const int row = static_cast<int>(found - rows.begin());
     lstConnections->selectionModel()->setCurrentIndex(
-        model_.index(static_cast<int>(found - rows.begin()), place.column),
+        model_.index(row, place.column),
         place.selected ? QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows
                        : QItemSelectionModel::NoUpdate);
     lstConnections->doItemsLayout();  // the scroll ranges follow the new rows before they are set
-    lstConnections->verticalScrollBar()->setValue(place.verticalScroll);
+    lstConnections->verticalScrollBar()->setValue(place.verticalScroll + row - place.row);
     lstConnections->horizontalScrollBar()->setValue(place.horizontalScroll);
 }
 
@@ -224,6 +228,10 @@ void frmMain::exitSequence() {
     QCoreApplication::exit(0);
 }
 
+// The session's end closes the window too: Qt quits when an X11 session manager tells the program
+// to die, and when Windows ends the session (WM_ENDSESSION with TRUE), and quitting closes every
+// window. A save of the session, or a logoff only asked (WM_QUERYENDSESSION, which another
+// program may still cancel), is no end.
 void frmMain::closeEvent(QCloseEvent* event) {
     Form_QueryUnload();
     event->accept();

@@ -67,10 +67,11 @@ private:
     void showRefresh(RefreshResult result);
     void handListedRows(std::function<void(ShownRows)> take);
 
-    // Where the user was in the list: the current connection, whether it was selected, and the
-    // scroll position.
+    // Where the user was in the list: the current connection, its row, whether it was selected,
+    // and the scroll position.
     struct ListPlace {
         std::optional<TcpRow> connection;
+        int row = 0;
         bool selected = false;
         int column = 0;
         int verticalScroll = 0;

@@ -4,9 +4,10 @@
 # installed program refreshes its list 40 times while loopback connections come and go, then
 # once more, and Copy Now puts on the X clipboard exactly the rows that ss reports, less those
 # the initial filters hide; Exit opens the maker's page once through Wine's hand-off to the
-# desktop's URL handler (a recorder) and ends the program, and so does a close request or the
-# session's end posted to the main window alone while Filter List is up, also to the zip's
-# program in a folder named beyond ASCII; while the program runs, the silent installer and
+# desktop's URL handler (a recorder) and ends the program, and so does a close request posted to
+# the main window alone while Filter List is up, or the session's end sent to the zip's program
+# in a folder named beyond ASCII: a logoff only asked, then cancelled, leaves it running with no
+# page opened, one that goes on ends it; while the program runs, the silent installer and
 # uninstaller fail and change nothing; the silent uninstall removes what was installed.
 # Usage: test_installer.sh SETUP.EXE CONNECTION_HOLDER POST_TO_MAIN_WINDOW.EXE
 source "$(dirname "$0")/../support/x11_session.sh"
@@ -80,7 +81,12 @@ for request in close end-session; do
     # A click on the main window, which Filter List blocks, leaves Filter List above it.
     xdotool mousemove --window "$main" 20 300 click 1 sleep 1 && stacking=$(xprop -root _NET_CLIENT_LIST_STACKING)
     [[ $stacking == *$(printf 0x%x "$main")*$(printf 0x%x "$filters")* ]] || fail "Filter List went behind the main window"
-    wine "$3" $request || fail "no main window to post $request to"
+    if [[ $request == end-session ]]; then
+        wine "$3" query-end-session && wine "$3" cancel-end-session && sleep 2 &&
+            kill -0 $program_pid && [[ $(grep -sc . "$work/opened") == "$pages" ]] ||
+            fail "a logoff only asked, then cancelled, did not leave the program as it was"
+    fi
+    wine "$3" $request || fail "no main window to send $request to"
     ends_opening_page "$request" $((++pages))
 done
 
