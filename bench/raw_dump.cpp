@@ -1,12 +1,9 @@
 #include "bench/raw_dump.h"
 
-#include <fcntl.h>
 #include <linux/netlink.h>
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -55,14 +52,4 @@ std::size_t CountDumpedSockets(bool oneWalk) {
     const long ipv4 = CountOneDump(socket.get(), DumpRequest(AF_INET, states));
     const long ipv6 = CountOneDump(socket.get(), DumpRequest(AF_INET6, states));
     return ipv4 < 0 ? 0 : static_cast<std::size_t>(ipv4 + std::max(ipv6, 0L));
-}
-
-void RunSs(const char* options) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    char* argv[] = {const_cast<char*>("ss"), const_cast<char*>(options), nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "ss", &actions, nullptr, argv, environ) == 0) waitpid(pid, nullptr, 0);
-    posix_spawn_file_actions_destroy(&actions);
 }

@@ -7,6 +7,3 @@
 // one dump of each family, as the program read before. The sockets counted; 0 when the kernel
 // refused.
 std::size_t CountDumpedSockets(bool oneWalk = true);
-
-// The witness beside the floor: `ss` with the given options, its listing thrown away, waited for.
-void RunSs(const char* options);
