@@ -189,6 +189,10 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     const LaunchSetup setup(options.program, server.display());
+    if (setup.log < 0) {
+        std::fprintf(stderr, "sockview-launch-bench: no log in /tmp: %s\n", std::strerror(errno));
+        return 1;
+    }
     std::printf("program %s on Xvfb %s, no window manager, %s\n", options.program.c_str(),
                 server.display().c_str(), MachineNow().c_str());
     std::vector<std::string> results;

@@ -5,9 +5,7 @@
 #include <sched.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstring>
-#include <fstream>
 #include <regex>
 #include <thread>
 
@@ -20,18 +18,6 @@ constexpr auto ExitTimeout = std::chrono::seconds(20);
 constexpr const char* CountsText = " shown, ";
 // Where Refresh List is, in the window's client area as designed.
 constexpr int RefreshButtonX = 56, RefreshButtonY = 84;
-
-// The scratch folder's paths, for a handler of an interruption, which may only unlink them.
-char interruptedCleanup[4][128];
-
-// An interrupted bench removes its scratch folder; its children end with it (parent-death
-// signal), Xvfb by SIGTERM so that it removes its lock.
-void RemoveScratchAndEnd(int signal) {
-    for (const char* path : interruptedCleanup)
-        if (unlink(path) != 0) rmdir(path);
-    std::signal(signal, SIG_DFL);
-    raise(signal);
-}
 
 // Clicks Refresh List as a user does, through the X server's test extension.
 bool PressRefresh(const LaunchSetup& setup, TopLevelWatch& watch) {
@@ -77,32 +63,16 @@ void WaitUntilIdle(pid_t pid) {
 }  // namespace
 
 LaunchSetup::LaunchSetup(std::string programPath, const std::string& displayName)
-    : program(std::move(programPath)), display(displayName) {
-    char name[] = "/tmp/sockview-launch-bench.XXXXXX";
-    if (mkdtemp(name)) dir = name;
-    log = dir / "program.log";
-    std::filesystem::create_directories(dir / "bin");
-    std::ofstream(dir / "bin/xdg-open") << "#!/bin/sh\nexit 0\n";
-    std::filesystem::permissions(dir / "bin/xdg-open", std::filesystem::perms::owner_all);
-    const std::filesystem::path paths[] = {dir / "bin/xdg-open", dir / "bin", log, dir};
-    for (int i = 0; i < 4; ++i)
-        std::snprintf(interruptedCleanup[i], sizeof interruptedCleanup[i], "%s", paths[i].c_str());
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, RemoveScratchAndEnd);
-    // The caller's environment without its desktop, on the private display.
+    : program(std::move(programPath)),
+      display(displayName),
+      log(open("/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600)) {
     const std::regex desktop(
         "(DISPLAY|QT_QPA_PLATFORM|WAYLAND_DISPLAY|XDG_CURRENT_DESKTOP|"
-        "DESKTOP_SESSION|BROWSER|XDG_SESSION_TYPE|PATH)=.*");
+        "DESKTOP_SESSION|BROWSER|XDG_SESSION_TYPE)=.*");
     for (char** entry = environ; *entry; ++entry)
         if (!std::regex_match(*entry, desktop)) environment.emplace_back(*entry);
-    const char* path = std::getenv("PATH");
-    environment.push_back("PATH=" + (dir / "bin").string() + ":" + (path ? path : "/usr/bin:/bin"));
     environment.push_back("DISPLAY=" + display);
     environment.push_back("BROWSER=true");
-}
-
-LaunchSetup::~LaunchSetup() {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
 }
 
 Launch LaunchOnce(const LaunchSetup& setup, Ending ending, int networkNamespace) {
@@ -119,9 +89,9 @@ Launch LaunchOnce(const LaunchSetup& setup, Ending ending, int networkNamespace)
     const auto start = Clock::now();
     Child program([&] {
         if (networkNamespace >= 0 && setns(networkNamespace, CLONE_NEWNET) != 0) _exit(126);
-        const int log = open(setup.log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(log, 1);
-        dup2(log, 2);
+        if (ftruncate(setup.log, 0) != 0 || lseek(setup.log, 0, SEEK_SET) != 0) _exit(126);
+        dup2(setup.log, 1);
+        dup2(setup.log, 2);
         char* argv[] = {const_cast<char*>(setup.program.c_str()), nullptr};
         execve(setup.program.c_str(), argv, envp.data());
     });
@@ -146,8 +116,9 @@ Launch LaunchOnce(const LaunchSetup& setup, Ending ending, int networkNamespace)
     if (!seen()) {
         result.failure = ended ? "the program ended before showing its counts and rows"
                                : "no window with the counts and rows within the time allowed";
-        std::ifstream log(setup.log);
-        for (std::string said; std::getline(log, said);) result.failure += "\n    " + said;
+        char said[4096];
+        const ssize_t length = pread(setup.log, said, sizeof said, 0);
+        result.failure += "; the program said:\n" + std::string(said, std::max<ssize_t>(length, 0));
         return result;
     }
     result.windowMs = Ms(*watch.painted() - start);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -8,18 +7,14 @@
 
 // One launch of the program on a private X server, watched from outside as a user meets it.
 
-// Where the program runs: the private display, an environment without the caller's desktop, and
-// a scratch folder (removed with this, or on an interruption) for its log and for a URL handler
-// that opens nothing, for the page opened on exit.
-class LaunchSetup {
-public:
+// Where the program runs: the private display, the caller's environment without its desktop
+// (BROWSER=true, which Qt and xdg-open both take, for the page opened on exit), and a log
+// without a name, which goes with the bench.
+struct LaunchSetup {
     LaunchSetup(std::string program, const std::string& display);
-    ~LaunchSetup();
-    LaunchSetup(const LaunchSetup&) = delete;
-    LaunchSetup& operator=(const LaunchSetup&) = delete;
     std::string program, display;
     std::vector<std::string> environment;
-    std::filesystem::path dir, log;
+    int log;
 };
 
 struct Launch {
