@@ -31,8 +31,8 @@ constexpr std::size_t ReadSize = 64 * 1024;
 std::string ErrnoText(int error) { return std::strerror(error); }
 
 // Parts pay once the kernel's work on the sockets outweighs what each part adds to it: one more
-// walk over every socket of each family, some two fifths of a dump. Below this many sockets, or
-// on one core, the table is one dump.
+// walk over every socket, which skips those of other parts. Below this many sockets, or on one
+// CPU, the table is one walk.
 constexpr std::size_t PartsFrom = 10000;
 // Each part walks every socket: beyond a few, the walks outweigh what the parts share out.
 constexpr unsigned MostParts = 4;
