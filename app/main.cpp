@@ -1,6 +1,9 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
+#include <memory>
+#include <thread>
 
 #include "app/display.h"
 #include "app/process_end.h"
@@ -8,6 +11,7 @@
 #include "core/base/large_buffers.h"
 #include "core/table/tcp_table.h"
 #include "gui/main/frmMain.h"
+#include "kit/background_priority.h"
 #include "kit/real_desktop.h"
 
 namespace {
@@ -29,6 +33,27 @@ void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString& m
     std::_Exit(1);
 }
 
+// The table read from the start, beside the making of the application and the window: the
+// window's first refresh takes it (on the refresh's own thread), every later one reads anew.
+// Nobody waits for the read at the end; where no thread starts, the first refresh reads.
+TableSource ReadFromTheStart() {
+    auto first = std::make_shared<std::promise<TcpTable>>();
+    auto taken = std::make_shared<std::future<TcpTable>>(first->get_future());
+    try {
+        std::thread([first] {
+            RunBelowTheWindow();
+            try {
+                first->set_value(GetTcpTable());
+            } catch (...) {
+                first->set_exception(std::current_exception());
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        return &GetTcpTable;
+    }
+    return [taken] { return taken->valid() ? taken->get() : GetTcpTable(); };
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -41,6 +66,7 @@ int main(int argc, char* argv[]) {
             stderr);
         return 1;
     }
+    TableSource tableSource = ReadFromTheStart();
 
     int status = 0;
     {
@@ -50,7 +76,7 @@ int main(int argc, char* argv[]) {
 
         RealDesktop desktop;
         InstallDesktop(desktop);
-        frmMain window(&GetTcpTable, RowDetails::SystemSources());
+        frmMain window(std::move(tableSource), RowDetails::SystemSources());
         window.show();
         status = app.exec();
     }  // the window goes, then the application, which hands copied text to the clipboard manager

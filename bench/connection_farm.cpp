@@ -2,17 +2,13 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <sched.h>
-#include <sys/ioctl.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -40,9 +36,7 @@ sockaddr_in Address(std::uint32_t hostOrder, std::uint16_t port) {
 
 // Runs in the child: listens on 127.1.k.1, connects count clients from 127.2.k.1 and keeps
 // everything open until the parent closes the pipe. Writes one byte once all are established.
-// It ends with the parent too, so that an interrupted bench leaves no connections behind.
 [[noreturn]] void RunChild(int index, int count, int pipeFd) {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
     const std::uint32_t server = (127u << 24) | (1u << 16) | (std::uint32_t(index) << 8) | 1u;
     const std::uint32_t client = (127u << 24) | (2u << 16) | (std::uint32_t(index) << 8) | 1u;
     const int listener = socket(AF_INET, SOCK_STREAM, 0);
@@ -82,33 +76,26 @@ ConnectionFarm::~ConnectionFarm() { closeAll(); }
 bool ConnectionFarm::grow(int count, std::string* why, const std::function<void(int)>& progress) {
     while (opened_ < count) {
         const int batch = std::min(ConnectionsPerChild, count - opened_);
+        const int index = static_cast<int>(children_.size()) + 1;
         int fds[2];
-        if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) {
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
             *why = std::string("socketpair: ") + std::strerror(errno);
             return false;
         }
-        const pid_t pid = fork();
-        if (pid == 0) {
-            close(fds[0]);
-            RunChild(static_cast<int>(children_.size()) + 1, batch, fds[1]);
-        }
+        auto child = std::make_unique<Child>([&] {
+            close(fds[0]);  // so that the parent's end, once closed, ends the child
+            RunChild(index, batch, fds[1]);
+        });
         close(fds[1]);
-        if (pid < 0) {
-            close(fds[0]);
-            *why = std::string("fork: ") + std::strerror(errno);
-            return false;
-        }
+        children_.push_back({std::move(child), fds[0]});
         char answer[200];
         const ssize_t length = read(fds[0], answer, sizeof answer);
         if (length != 1 || answer[0] != 1) {
-            *why = "child " + std::to_string(children_.size() + 1) + " of the farm, " +
+            *why = "child " + std::to_string(index) + " of the farm, " +
                    (length > 0 ? std::string(answer, static_cast<std::size_t>(length))
                                : std::string("ended before its connections were open"));
-            close(fds[0]);
-            waitpid(pid, nullptr, 0);
             return false;
         }
-        children_.push_back({pid, fds[0]});
         opened_ += batch;
         if (progress) progress(opened_);
     }
@@ -116,8 +103,8 @@ bool ConnectionFarm::grow(int count, std::string* why, const std::function<void(
 }
 
 void ConnectionFarm::closeAll() {
-    for (const Child& child : children_) close(child.pipe);
-    for (const Child& child : children_) waitpid(child.pid, nullptr, 0);
+    for (const Grower& child : children_) close(child.pipe);
+    for (const Grower& child : children_) child.process->WaitFor(std::chrono::minutes(1));
     children_.clear();
     opened_ = 0;
 }
@@ -133,18 +120,8 @@ int EmptyNetworkNamespace(std::string* why) {
 }
 
 bool EnterBenchNamespace(std::string* why) {
-    if (unshare(CLONE_NEWNET) != 0) {
-        *why = std::string("unshare(CLONE_NEWNET): ") + std::strerror(errno);
-        return false;
-    }
-    const int s = socket(AF_INET, SOCK_DGRAM, 0);
-    ifreq request{};
-    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
-    request.ifr_flags = IFF_UP | IFF_LOOPBACK | IFF_RUNNING;
-    const bool up = s >= 0 && ioctl(s, SIOCSIFFLAGS, &request) == 0;
-    if (s >= 0) close(s);
-    if (!up) {
-        *why = std::string("bringing up lo: ") + std::strerror(errno);
+    if (unshare(CLONE_NEWNET) != 0 || std::system("ip link set lo up") != 0) {
+        *why = std::string("a network namespace with lo up: ") + std::strerror(errno);
         return false;
     }
     std::ofstream("/proc/sys/net/ipv4/ip_local_port_range") << "1024 65535";

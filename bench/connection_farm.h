@@ -3,8 +3,11 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "bench/bench_kit.h"
 
 // Holds a number of established loopback connections open in child processes, so the table
 // grows past what one process may keep open. Both ends of each connection are in the table.
@@ -18,11 +21,12 @@ public:
     int opened() const { return opened_; }
 
 private:
-    struct Child {
-        pid_t pid;
+    // A child of the farm, which ends with the bench too, and its end of their pipe.
+    struct Grower {
+        std::unique_ptr<Child> process;
         int pipe;
     };
-    std::vector<Child> children_;
+    std::vector<Grower> children_;
     int opened_ = 0;
 };
 

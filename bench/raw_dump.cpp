@@ -1,12 +1,9 @@
 #include "bench/raw_dump.h"
 
-#include <fcntl.h>
 #include <linux/netlink.h>
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,16 +17,15 @@
 namespace {
 
 // The messages of one dump, or -1 when it failed; no header is checked beyond its type.
-long CountOneDump(int socket, std::uint8_t family) {
-    const std::vector<std::byte> request = DumpRequest(family, LinuxTcp::ConnectionStates);
+long CountOneDump(int socket, const DiagRequest& request) {
     nlmsghdr header{};
-    header.nlmsg_len = NLMSG_LENGTH(request.size());
-    header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    header.nlmsg_len = NLMSG_LENGTH(request.payload.size());
+    header.nlmsg_type = request.type;
     header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
     header.nlmsg_seq = 1;
     std::vector<std::byte> message(NLMSG_HDRLEN);
     std::memcpy(message.data(), &header, sizeof header);
-    message.insert(message.end(), request.begin(), request.end());
+    message.insert(message.end(), request.payload.begin(), request.payload.end());
     if (send(socket, message.data(), message.size(), 0) < 0) return -1;
     static std::vector<char> buffer(64 * 1024);
     for (long count = 0;;) {
@@ -47,21 +43,13 @@ long CountOneDump(int socket, std::uint8_t family) {
 
 }  // namespace
 
-std::size_t CountDumpedSockets() {
+std::size_t CountDumpedSockets(bool oneWalk) {
     const FileDescriptor socket(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
     const int bufferSize = 1 << 20;  // as the snapshot's sockets have
     setsockopt(socket.get(), SOL_SOCKET, SO_RCVBUF, &bufferSize, sizeof bufferSize);
-    const long ipv4 = CountOneDump(socket.get(), AF_INET);
-    const long ipv6 = CountOneDump(socket.get(), AF_INET6);
+    constexpr std::uint32_t states = LinuxTcp::ConnectionStates;
+    if (oneWalk) return std::max(CountOneDump(socket.get(), OneWalkRequest(states)), 0L);
+    const long ipv4 = CountOneDump(socket.get(), DumpRequest(AF_INET, states));
+    const long ipv6 = CountOneDump(socket.get(), DumpRequest(AF_INET6, states));
     return ipv4 < 0 ? 0 : static_cast<std::size_t>(ipv4 + std::max(ipv6, 0L));
-}
-
-void RunSs(const char* options) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    char* argv[] = {const_cast<char*>("ss"), const_cast<char*>(options), nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "ss", &actions, nullptr, argv, environ) == 0) waitpid(pid, nullptr, 0);
-    posix_spawn_file_actions_destroy(&actions);
 }

@@ -2,10 +2,8 @@
 
 #include <cstddef>
 
-// The floor under any reader of the kernel's table: the dumps that a snapshot asks for, one of
-// each family with the same request, whose messages are only counted, never parsed. The sockets
-// counted; 0 when the kernel refused.
-std::size_t CountDumpedSockets();
-
-// The witness beside the floor: `ss` with the given options, its listing thrown away, waited for.
-void RunSs(const char* options);
+// The floor under any reader of the kernel's table: the dump that a snapshot asks for, both
+// families in one walk, whose messages are only counted, never parsed; or, with oneWalk false,
+// one dump of each family, as the program read before. The sockets counted; 0 when the kernel
+// refused.
+std::size_t CountDumpedSockets(bool oneWalk = true);

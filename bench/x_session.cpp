@@ -2,23 +2,30 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <thread>
 
+// By SIGTERM, so that it removes its lock and socket.
 PrivateXServer::~PrivateXServer() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    for (int i = 0; i < 50 && waitpid(pid_, nullptr, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    if (kill(pid_, SIGKILL) == 0) waitpid(pid_, nullptr, 0);
+    if (xvfb_) xvfb_->Kill(SIGTERM);
+}
+
+bool PrivateSocketFolder(std::string* why) {
+    const char* folder = "/tmp/.X11-unix";
+    mkdir(folder, 01777);
+    if (unshare(CLONE_NEWNS) == 0 &&
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+        mount("tmpfs", folder, "tmpfs", 0, "mode=1777") == 0)
+        return true;
+    *why = std::string("a private ") + folder + ": " + std::strerror(errno);
+    return false;
 }
 
 bool PrivateXServer::Start(std::string* why) {
@@ -27,24 +34,18 @@ bool PrivateXServer::Start(std::string* why) {
         *why = std::string("pipe: ") + std::strerror(errno);
         return false;
     }
-    pid_ = fork();
-    if (pid_ == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGTERM);  // so that it removes its lock and socket
-        close(fds[0]);
-        const int quiet = open("/dev/null", O_WRONLY);
-        dup2(quiet, 1);
-        dup2(quiet, 2);
-        const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-br",
-               "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    const std::string fd = std::to_string(fds[1]);
+    xvfb_ = std::make_unique<Child>(
+        [&] {
+            close(fds[0]);
+            const int quiet = open("/dev/null", O_WRONLY);
+            dup2(quiet, 1);
+            dup2(quiet, 2);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-br",
+                   "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+        },
+        SIGTERM);
     close(fds[1]);
-    if (pid_ < 0) {
-        close(fds[0]);
-        *why = std::string("fork: ") + std::strerror(errno);
-        return false;
-    }
     // Xvfb writes the display number it took once it accepts connections.
     std::string number;
     pollfd ready{fds[0], POLLIN, 0};
@@ -152,17 +153,6 @@ void TopLevelWatch::LookAtPixels() {
         });
         if (dark >= TextPixelsInARow) rowsPainted_ = now;
     }
-}
-
-std::pair<int, int> TopLevelWatch::OnRoot(int x, int y) {
-    std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> reply(
-        xcb_translate_coordinates_reply(
-            connection_,
-            xcb_translate_coordinates(connection_, window_, root_, static_cast<int16_t>(x),
-                                      static_cast<int16_t>(y)),
-            nullptr),
-        &free);
-    return reply ? std::pair<int, int>{reply->dst_x, reply->dst_y} : std::pair<int, int>{x, y};
 }
 
 bool TopLevelWatch::Update(std::string_view text) {

@@ -5,28 +5,34 @@
 
 #include <chrono>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "bench/bench_kit.h"
+
 // A private X server (Xvfb) on a display number it picks itself, with no window manager, so
 // that the program's windows are top-levels of the root. It ends with this object, or with the
 // process that started it.
 class PrivateXServer {
 public:
-    PrivateXServer() = default;
-    PrivateXServer(const PrivateXServer&) = delete;
-    PrivateXServer& operator=(const PrivateXServer&) = delete;
-    ~PrivateXServer();
     bool Start(std::string* why);
     const std::string& display() const { return display_; }
+    ~PrivateXServer();
 
 private:
-    pid_t pid_ = 0;
+    std::unique_ptr<Child> xvfb_;
     std::string display_;
 };
+
+// Moves this process into a mount namespace with a folder of X sockets of its own (a tmpfs over
+// /tmp/.X11-unix), which launches in other network namespaces reach the server through: the
+// server's other socket is an abstract one, of its network namespace alone. Another X server
+// started meanwhile on this machine could otherwise take the display's socket file.
+bool PrivateSocketFolder(std::string* why);
 
 // Watches, from its own connection, the ordinary top-level windows created on a display after
 // it began: when the first of them is mapped, when its client area is first painted, when its
@@ -60,8 +66,7 @@ public:
     const std::string& currentCaption() const { return currentCaption_; }
     // Asks the mapped window to close, as a window manager's close box does.
     void RequestClose();
-    // The root's coordinates of a point of the mapped window's client area.
-    std::pair<int, int> OnRoot(int x, int y);
+    xcb_window_t window() const { return window_; }
 
 private:
     void Track(xcb_window_t window, std::string_view text);

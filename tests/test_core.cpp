@@ -6,6 +6,7 @@
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
 #include <linux/sock_diag.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -99,19 +100,22 @@ TcpTable DumpOverSocketPairs(QList<QByteArrayList> answers, std::span<const Port
     return table;
 }
 
-// The messages of a recorded dump whose socket's higher port lies in the range, and its end.
-QByteArray PartOf(const QByteArray& dump, PortRange ports) {
-    QByteArray part, sockets = dump.chopped(End);
+// The socket messages of recorded dumps whose higher port lies in the range, as the kernel
+// answers the one walk, and an end.
+QByteArray PartOf(const QByteArrayList& dumps, PortRange ports = {}) {
+    QByteArray part, sockets = dumps.join();
     int left = sockets.size();
     for (auto* header = reinterpret_cast<nlmsghdr*>(sockets.data()); NLMSG_OK(header, left);
          header = NLMSG_NEXT(header, left)) {
+        if (header->nlmsg_type == NLMSG_DONE) continue;
         const auto& id = static_cast<inet_diag_msg*>(NLMSG_DATA(header))->id;
         const auto higher =
             std::max(qFromBigEndian(id.idiag_sport), qFromBigEndian(id.idiag_dport));
+        header->nlmsg_type = TCPDIAG_GETSOCK;
         if (higher >= ports.first && higher <= ports.last)
             part += QByteArray(reinterpret_cast<char*>(header), NLMSG_ALIGN(header->nlmsg_len));
     }
-    return part + dump.right(End);
+    return part + dumps[0].right(End);
 }
 
 }  // namespace
@@ -119,7 +123,10 @@ QByteArray PartOf(const QByteArray& dump, PortRange ports) {
 class TestCore : public QObject {
     Q_OBJECT
     // The messages of the recorded dumps, and ss's listing of the same moment.
-    const QByteArray tcp4 = LoadDump("inet_diag_tcp4.bin"), tcp6 = LoadDump("inet_diag_tcp6.bin");
+    const QByteArray tcp4 = LoadDump("inet_diag_tcp4.bin"), tcp6 = LoadDump("inet_diag_tcp6.bin"),
+                     walk = PartOf({tcp4, tcp6}),
+                     refused = Patched(walk.left(SocketMessage),
+                                       {{TypeAndFlags, NLMSG_ERROR}, {Payload, -EINVAL}});
     const QStringList recorded = RowTexts(RowsFromSsListing(ReadData("ss_tan.txt").toStdString()));
 
 private slots:
@@ -162,12 +169,13 @@ private slots:
     }
 
     // Each case is what the kernel answers to a socket's requests: the recorded dumps of the IPv4
-    // and IPv6 sockets, or the first IPv4 socket message alone, changed.
+    // and IPv6 sockets, as one walk answers them or each family's dump after a refused walk, or
+    // the walk's first socket message alone, changed.
     void kernelAnswers_data() {
-        constexpr int interruptedType = SOCK_DIAG_BY_FAMILY | NLM_F_DUMP_INTR << 16;
+        constexpr int interruptedType = TCPDIAG_GETSOCK | NLM_F_DUMP_INTR << 16;
         // `moved` has other ports: a row that no other answer lists.
-        const QByteArray one = tcp4.left(SocketMessage), end = tcp4.right(End),
-                         sockets = tcp4.chopped(End), moved = Patched(one, {{Ports, 0x01000100}}),
+        const QByteArray one = walk.left(SocketMessage), end = walk.right(End),
+                         sockets = walk.chopped(End), moved = Patched(one, {{Ports, 0x01000100}}),
                          interrupted = Patched(moved, {{TypeAndFlags, interruptedType}}) + end;
         const auto failed = [](const char* why) { return QStringList{QString("netlink: ") + why}; };
         const QStringList malformed = failed("malformed inet_diag message"),
@@ -176,20 +184,23 @@ private slots:
         QTest::addColumn<QStringList>("table");
         const auto add = [](const char* name, const QByteArrayList& answers,
                             const QStringList& table) { QTest::newRow(name) << answers << table; };
-        add("another request's message", {Patched(moved, {{Sequence, 0}}) + tcp4, tcp6}, recorded);
-        add("another sender's message", {Patched(moved, {{PortId, 0}}) + tcp4, tcp6}, recorded);
+        add("one walk", {walk}, recorded);
+        add("walk refused, a dump of each family", {refused, tcp4, tcp6}, recorded);
+        add("another request's message", {Patched(moved, {{Sequence, 0}}) + walk}, recorded);
+        add("another sender's message", {Patched(moved, {{PortId, 0}}) + walk}, recorded);
         add("no IPv6 table, as if it were empty",
-            {tcp4, Patched(one, {{TypeAndFlags, NLMSG_ERROR}, {Payload, -ENOENT}})},
-            TableTexts(DumpOverSocketPairs({{tcp4, end}})));
+            {refused, tcp4, Patched(one, {{TypeAndFlags, NLMSG_ERROR}, {Payload, -ENOENT}})},
+            TableTexts(DumpOverSocketPairs({{refused, tcp4, end}})));
         add("broken off", {Patched(one, {{TypeAndFlags, NLMSG_DONE}, {Payload, -ENOBUFS}})},
             failed("No buffer space available"));
-        add("other family", {Patched(one, {{Payload, AF_INET6}})}, malformed);
+        add("another request's type", {tcp4}, failed("unexpected netlink message type 20"));
+        add("other family", {Patched(one, {{Payload, AF_UNIX}})}, malformed);
         add("socket message too short", {Patched(one, {{Length, Ports + 47}})}, malformed);
-        add("length inside the header", {Patched(tcp4, {{Length, 8}})}, outOfBounds);
-        add("interrupted, then whole", {interrupted, tcp4, tcp6}, recorded);
+        add("length inside the header", {Patched(walk, {{Length, 8}})}, outOfBounds);
+        add("interrupted, then whole", {interrupted, walk}, recorded);
         add("interrupted every time", {interrupted, interrupted, interrupted},
             failed("the table kept changing during the dump"));
-        add("larger than the buffer", {sockets.repeated(4) + end, tcp6}, recorded);
+        add("larger than the buffer", {sockets.repeated(4) + end}, recorded);
         add("cut inside a message", {sockets.chopped(1)}, outOfBounds);
         add("never ends", {sockets}, failed("the dump did not end"));
     }
@@ -200,51 +211,65 @@ private slots:
 
     // Read in parts split at port 0, at 65535 and inside the run of 127.0.0.2:8080's sockets
     // (their clients' ports lie from 32895 to 60475), each part answered with the sockets of its
-    // ports, the recorded tables come out as in one dump. A refused filter asks for one dump.
+    // ports, the recorded tables come out as in one walk. A part refused both ways, though the
+    // other is read, has the table read again whole.
     void partsMatchOneDump() {
         const PortRange parts[] = {{0, 0}, {1, 46000}, {46001, 65534}, {65535, 65535}};
         QList<QByteArrayList> answers;
-        for (const PortRange& part : parts)
-            answers.append({PartOf(tcp4, part), PartOf(tcp6, part)});
+        for (const PortRange& part : parts) answers.append({PartOf({tcp4, tcp6}, part)});
         QCOMPARE(TableTexts(DumpOverSocketPairs(answers, parts)), recorded);
-        const QByteArray refused =
-            Patched(tcp4.left(SocketMessage), {{TypeAndFlags, NLMSG_ERROR}, {Payload, -EINVAL}});
-        QCOMPARE(TableTexts(DumpOverSocketPairs({{refused}, {refused}, {tcp4, tcp6}},
-                                                std::span(parts, 2))),
+        QCOMPARE(TableTexts(DumpOverSocketPairs({answers[1], {refused, refused}, {walk}},
+                                                std::span(parts + 1, 2))),
                  recorded);
     }
 
-    // The three readers in an empty namespace, with a listener, and a listener on [::] with an
-    // IPv4 client: the kernel lists the server's end of that connection only among the IPv6
-    // sockets, with both addresses mapped. The [::] listener itself does not show. Read in parts,
-    // the listener's port on a split, the kernel takes every part's filter. A forged answer from
-    // another process is passed over.
+    // The readers on a real kernel, in a namespace of the test's own, against ss: servers on low
+    // ports, one on [::] (the kernel lists its IPv4 clients only among the IPv6 sockets, both
+    // addresses mapped; it is no row itself, but its port counts as listening), and 5,000 clients
+    // on ports the kernel picks: 10,000 sockets, read in parts that split the clients' ports and so
+    // the servers' sockets too. Each way of reading gives the rows and ports of one dump of each
+    // family; pinned to one CPU, the table is one part. A forged answer is passed over.
     void kernelTableMatchesSs() {
         SKIP_IF_REFUSED(EnterPrivateNetworkNamespace());
-        // Held until the test ends, in a namespace of its own.
-        Listen("127.0.0.2", 8080), Listen("::", 8443), ConnectFrom("127.0.0.3", "127.0.0.2", 8443);
+        const int servers[] = {Listen("127.0.0.2", 80), Listen("::", 443)};
+        for (int i = 0; i < 5000; ++i)
+            QVERIFY(ConnectFrom("127.0.0.3", "127.0.0.2", i % 2 ? 443 : 80) >= 0 &&
+                    accept4(servers[i % 2], nullptr, nullptr, SOCK_CLOEXEC) >= 0);
         const QStringList witness = RowTexts(RowsFromSsListing(RunSs("-tan")));
-        QCOMPARE(witness.size(), 3);
-        for (const auto source : {ReadNetlinkTcpTable, ReadProcTcpTable, GetTcpTable})
-            QCOMPARE(TableTexts(source()), witness);
-        QCOMPARE(Refresh(GetTcpTable(), std::nullopt, Filters{}).listeningPorts,
-                 std::vector({PortField(8080), PortField(8443)}));  // [::] is no row
-        const PortRange parts[] = {{0, 0}, {1, 8079}, {8080, 65534}, {65535, 65535}};
+        const PortRange parts[] = {{0, 0}, {1, 46000}, {46001, 65534}, {65535, 65535}};
+        NetlinkSocket netlink;
         int opened = 0;
         const auto open = [&] { return ++opened, NetlinkSocket(); };
-        QCOMPARE(TableTexts(DumpTcpTableInParts(open, parts)), witness);
+        for (const TableSource& source : std::initializer_list<TableSource>{
+                 GetTcpTable, ReadNetlinkTcpTable, [&] { return DumpEachFamily(netlink); },
+                 [&] { return DumpInOneWalk(netlink).value_or(TcpTable{}); },
+                 [&] { return DumpTcpTableInParts(open, parts); }}) {
+            const TcpTable table = source();
+            QCOMPARE(TableTexts(table), witness);
+            QCOMPARE(Refresh(table, std::nullopt, Filters{}).listeningPorts,
+                     std::vector({PortField(80), PortField(443)}));
+        }
+        QCOMPARE(TableTexts(ReadProcTcpTable()), witness);
         QCOMPARE(opened, 4);
+        cpu_set_t all, one;
+        sched_getaffinity(0, sizeof all, &all);
+        CPU_ZERO(&one);
+        CPU_SET(sched_getcpu(), &one);
+        sched_setaffinity(0, sizeof one, &one);
+        QCOMPARE(TableParts().size(), 1u);
+        sched_setaffinity(0, sizeof all, &all);
+        QCOMPARE(TableParts().size(), std::size_t(std::min(CPU_COUNT(&all), 4)));
         // Another process can send the socket a socket's message of its own, with the dump's
         // sequence number and port id: only the kernel's answer is read.
-        NetlinkSocket netlink;
+        NetlinkSocket asked;
         const QByteArray forged =
-            Patched(tcp4.left(SocketMessage), {{Sequence, 1}, {PortId, int(netlink.portId())}});
+            Patched(walk.left(SocketMessage), {{Sequence, 1}, {PortId, int(asked.portId())}});
         const int forger = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
-        const sockaddr_nl to{AF_NETLINK, 0, netlink.portId(), 0};
+        const sockaddr_nl to{AF_NETLINK, 0, asked.portId(), 0};
         QCOMPARE(sendto(forger, forged.data(), forged.size(), 0,
                         reinterpret_cast<const sockaddr*>(&to), sizeof to),
                  forged.size());
-        QCOMPARE(TableTexts(DumpTcpTable(netlink)), witness);
+        QCOMPARE(TableTexts(DumpTcpTable(asked)), witness);
     }
 
     // An entry that could never match a connection is refused; one that is accepted hides the

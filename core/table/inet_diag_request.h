@@ -14,8 +14,19 @@ struct PortRange {
     std::uint16_t last = 65535;
 };
 
-// The payload of an inet_diag dump request for the TCP sockets of `family` in the given states,
-// every address and port; with a range, followed by a filter (INET_DIAG_REQ_BYTECODE) that keeps
-// only the sockets of that range.
-std::vector<std::byte> DumpRequest(std::uint8_t family, std::uint32_t states,
-                                   std::optional<PortRange> ports = std::nullopt);
+// A request of a dump: its netlink message type, which the kernel's answers carry too, and its
+// payload.
+struct DiagRequest {
+    std::uint16_t type;
+    std::vector<std::byte> payload;
+};
+
+// An inet_diag dump request (SOCK_DIAG_BY_FAMILY) for the TCP sockets of `family` in the given
+// states, every address and port; with a range, followed by a filter (INET_DIAG_REQ_BYTECODE)
+// that keeps only the sockets of that range.
+DiagRequest DumpRequest(std::uint8_t family, std::uint32_t states,
+                        std::optional<PortRange> ports = std::nullopt);
+
+// The same for the TCP sockets of both families in one walk of the kernel's table: the older
+// TCPDIAG_GETSOCK request, which the kernel dumps with the family AF_UNSPEC.
+DiagRequest OneWalkRequest(std::uint32_t states, std::optional<PortRange> ports = std::nullopt);

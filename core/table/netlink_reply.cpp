@@ -71,43 +71,45 @@ std::span<const std::byte> AttributesOf(std::span<const std::byte> payload) {
     return payload.subspan(std::min(Aligned(sizeof(inet_diag_msg)), payload.size()));
 }
 
-// Whether an IPv6 socket takes IPv6 clients alone (INET_DIAG_SKV6ONLY); nothing when unsaid.
-std::optional<bool> Ipv6Only(std::span<const std::byte> payload) {
-    const auto value = Attribute(AttributesOf(payload), INET_DIAG_SKV6ONLY);
-    if (!value || value->empty()) return std::nullopt;
-    return (*value)[0] != std::byte{0};
+// Whether an IPv6 socket is on [::] and takes IPv4 clients too: not IPv6-only
+// (INET_DIAG_SKV6ONLY, which the kernel gives every IPv6 socket; unsaid, it counts as not).
+bool TakesIpv4OnAnyAddress(std::span<const std::byte> payload) {
+    if (Address(Read<inet_diag_msg>(payload).id.idiag_src) != LinuxTcp::Ipv6Address{}) return false;
+    const auto ipv6Only = Attribute(AttributesOf(payload), INET_DIAG_SKV6ONLY);
+    return !ipv6Only || ipv6Only->empty() || (*ipv6Only)[0] == std::byte{0};
 }
 
 }  // namespace
 
-bool AppendInetDiagSocket(std::span<const std::byte> payload, std::uint8_t family,
-                          std::vector<TcpRow>& rows) {
+bool AppendInetDiagSocket(std::span<const std::byte> payload, TcpTable& table) {
     if (payload.size() < sizeof(inet_diag_msg)) return false;
     const auto socket = Read<inet_diag_msg>(payload);
-    if (socket.idiag_family != family) return false;
+    const bool ipv6 = socket.idiag_family == AF_INET6;
+    if (!ipv6 && socket.idiag_family != AF_INET) return false;
     const auto row =
         LinuxTcp::RowOf({socket.idiag_state, Address(socket.id.idiag_src),
                          Address(socket.id.idiag_dst), Port(socket.id.idiag_sport),
                          Port(socket.id.idiag_dport), socket.idiag_inode, socket.idiag_uid},
-                        family == AF_INET6);
-    if (row) rows.push_back(*row);
+                        ipv6);
+    if (row)
+        table.rows.push_back(*row);
+    else if (ipv6 && socket.idiag_state == LinuxTcp::Listen && TakesIpv4OnAnyAddress(payload))
+        table.moreListeningPorts.push_back(Port(socket.id.idiag_sport));
     return true;
 }
 
-bool AppendInetDiagSocket(std::span<const std::byte> payload, std::uint8_t family,
-                          std::vector<Listener>& listeners) {
+bool AppendInetDiagSocket(std::span<const std::byte> payload, std::vector<Listener>& listeners) {
     if (payload.size() < sizeof(inet_diag_msg)) return false;
     const auto socket = Read<inet_diag_msg>(payload);
-    if (socket.idiag_family != family) return false;
+    if (socket.idiag_family != AF_INET && socket.idiag_family != AF_INET6) return false;
     Listener listener{{}, Port(socket.id.idiag_sport), socket.idiag_inode, false};
     const LinuxTcp::Ipv6Address local = Address(socket.id.idiag_src);
-    if (family == AF_INET) {
+    if (socket.idiag_family == AF_INET) {
         std::copy_n(local.begin(), 4, listener.address.begin());
     } else if (const auto mapped = LinuxTcp::MappedIpv4(local)) {
         listener.address = *mapped;
     } else {
-        // Only [::] takes IPv4 clients, and only when the socket is not IPv6-only.
-        if (local != LinuxTcp::Ipv6Address{} || Ipv6Only(payload).value_or(false)) return true;
+        if (!TakesIpv4OnAnyAddress(payload)) return true;
         listener.dualStack = true;
     }
     listeners.push_back(listener);
@@ -142,13 +144,14 @@ DatagramResult ReadDumpDatagram(std::span<const std::byte> datagram, const DumpI
             case NLMSG_ERROR:
                 if (payload.size() < sizeof(int)) return Failed("netlink error message cut short");
                 if (Read<int>(payload) == 0) return Failed("unexpected netlink acknowledgement");
-                return KernelRefused(Read<int>(payload));
-            case SOCK_DIAG_BY_FAMILY:
-                if (!onPayload(payload)) return Failed("malformed inet_diag message");
-                continue;
+                result = KernelRefused(Read<int>(payload));
+                result.refused = true;
+                return result;
             default:
-                return Failed("unexpected netlink message type " +
-                              std::to_string(header.nlmsg_type));
+                if (header.nlmsg_type != identity.type)
+                    return Failed("unexpected netlink message type " +
+                                  std::to_string(header.nlmsg_type));
+                if (!onPayload(payload)) return Failed("malformed inet_diag message");
         }
     }
     return result;

@@ -52,13 +52,12 @@ void NetlinkSocket::setReplyTimeout(std::chrono::milliseconds timeout) {
     setsockopt(descriptor_.get(), SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
 }
 
-DumpOutcome NetlinkSocket::dump(std::span<const std::byte> request,
-                                const DumpPayloadHandler& onPayload,
+DumpOutcome NetlinkSocket::dump(const DiagRequest& request, const DumpPayloadHandler& onPayload,
                                 const std::function<void()>& restart) {
     if (openError_ != 0) return Failure(openError_);
     for (int attempt = 1;; ++attempt) {
         bool interrupted = false;
-        DumpOutcome outcome = exchange(request, true, onPayload, interrupted);
+        DumpOutcome outcome = exchange(request.type, request.payload, true, onPayload, interrupted);
         if (!outcome.done || !interrupted) return outcome;
         if (attempt == DumpAttempts) return {false, 0, "the table kept changing during the dump"};
         restart();
@@ -69,15 +68,16 @@ DumpOutcome NetlinkSocket::ask(std::span<const std::byte> request,
                                const DumpPayloadHandler& onPayload) {
     if (openError_ != 0) return Failure(openError_);
     bool interrupted = false;
-    return exchange(request, false, onPayload, interrupted);
+    return exchange(SOCK_DIAG_BY_FAMILY, request, false, onPayload, interrupted);
 }
 
-DumpOutcome NetlinkSocket::exchange(std::span<const std::byte> request, bool dump,
-                                    const DumpPayloadHandler& onPayload, bool& interrupted) {
-    const DumpIdentity identity{++sequence_, portId_};
+DumpOutcome NetlinkSocket::exchange(std::uint16_t type, std::span<const std::byte> request,
+                                    bool dump, const DumpPayloadHandler& onPayload,
+                                    bool& interrupted) {
+    const DumpIdentity identity{++sequence_, portId_, type};
     nlmsghdr header{};
     header.nlmsg_len = NLMSG_LENGTH(request.size());
-    header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    header.nlmsg_type = type;
     header.nlmsg_flags = dump ? NLM_F_REQUEST | NLM_F_DUMP : NLM_F_REQUEST;
     header.nlmsg_seq = identity.sequence;
     iovec parts[] = {{&header, sizeof header},
@@ -128,7 +128,8 @@ DumpOutcome NetlinkSocket::exchange(std::span<const std::byte> request, bool dum
         const DatagramResult result = ReadDumpDatagram(
             std::span(buffer_.data(), static_cast<std::size_t>(received)), identity, handler);
         interrupted = interrupted || result.interrupted;
-        if (result.status == DumpStatus::Failed) return {false, result.kernelError, result.failure};
+        if (result.status == DumpStatus::Failed)
+            return {false, result.kernelError, result.failure, result.refused};
         if (result.status == DumpStatus::Done || (answered && !dump)) return {true, 0, {}};
     }
 }

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "core/base/file_descriptor.h"
+#include "core/table/inet_diag_request.h"
 #include "core/table/netlink_reply.h"
 
 struct DumpOutcome {
     bool done = false;
-    int error = 0;        // the errno the kernel or the socket failed with; 0 for other failures
-    std::string failure;  // why the dump failed; empty when it is done
+    int error = 0;         // the errno the kernel or the socket failed with; 0 for other failures
+    std::string failure;   // why the dump failed; empty when it is done
+    bool refused = false;  // the kernel answered the request with an error, dumping nothing
 };
 
 // A NETLINK_SOCK_DIAG socket, as iproute2's libnetlink keeps one: its descriptor, its port id
@@ -34,12 +36,12 @@ public:
     // each part as the one before is taken, so silence means the end was lost.
     void setReplyTimeout(std::chrono::milliseconds timeout);
 
-    // Asks for a SOCK_DIAG_BY_FAMILY dump with `request` as payload and hands the payload of
-    // each message of the answer to onPayload, in order. A dump that the kernel marks as
+    // Asks for the dump and hands the payload of each socket's message of the answer to
+    // onPayload, in order. A dump that the kernel marks as
     // interrupted (the table changed while it was read) is read to its end and asked again, a
     // few times at most, once `restart` has dropped what the interrupted one gave. A dump that
     // fails midway may leave the rest of its answer queued: the socket is then of no further use.
-    DumpOutcome dump(std::span<const std::byte> request, const DumpPayloadHandler& onPayload,
+    DumpOutcome dump(const DiagRequest& request, const DumpPayloadHandler& onPayload,
                      const std::function<void()>& restart);
 
     // Asks for one socket with `request` as payload (SOCK_DIAG_BY_FAMILY, not a dump) and hands
@@ -49,7 +51,7 @@ public:
 
 private:
     // Sends the request, as a dump or not, and reads the answer to its end.
-    DumpOutcome exchange(std::span<const std::byte> request, bool dump,
+    DumpOutcome exchange(std::uint16_t type, std::span<const std::byte> request, bool dump,
                          const DumpPayloadHandler& onPayload, bool& interrupted);
 
     FileDescriptor descriptor_;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,26 +31,24 @@ constexpr std::size_t ReadSize = 64 * 1024;
 std::string ErrnoText(int error) { return std::strerror(error); }
 
 // Parts pay once the kernel's work on the sockets outweighs what each part adds to it: one more
-// walk over every socket of each family, some two fifths of a dump. Below this many sockets, or
-// on one core, the table is one dump.
+// walk over every socket, which skips those of other parts. Below this many sockets, or on one
+// CPU, the table is one walk.
 constexpr std::size_t PartsFrom = 10000;
 // Each part walks every socket: beyond a few, the walks outweigh what the parts share out.
 constexpr unsigned MostParts = 4;
 // The range the kernel picks clients' ports from when it cannot be read.
 constexpr PortRange DefaultClientPorts{32768, 60999};
 
-// Dumps the TCP sockets of one family in the given states (no extensions, every address, the
-// ports of the range if given) and appends what the kernel lists to `items`.
-template <class Item>
-DumpOutcome DumpSockets(NetlinkSocket& netlink, std::uint8_t family, std::uint32_t states,
-                        std::optional<PortRange> ports, std::vector<Item>& items) {
-    const std::size_t kept = items.size();
+// Appends to the table what the kernel dumps for the request.
+DumpOutcome DumpInto(NetlinkSocket& netlink, const DiagRequest& request, TcpTable& table) {
+    const std::size_t rows = table.rows.size(), ports = table.moreListeningPorts.size();
     return netlink.dump(
-        DumpRequest(family, states, ports),
-        [&](std::span<const std::byte> payload) {
-            return AppendInetDiagSocket(payload, family, items);
-        },
-        [&] { items.resize(kept); });
+        request,
+        [&](std::span<const std::byte> payload) { return AppendInetDiagSocket(payload, table); },
+        [&] {
+            table.rows.resize(rows);
+            table.moreListeningPorts.resize(ports);
+        });
 }
 
 // Reads a whole /proc file, which reports no size of its own. The errno of a failure, else 0,
@@ -94,9 +93,17 @@ std::size_t CountedTcpSockets(const std::string& sockstat) {
     return sockets;
 }
 
-// One part a core, up to the bound; one dump on one core or for a small table.
-std::size_t PartCount(unsigned cores, std::size_t sockets) {
-    return cores < 2 || sockets < PartsFrom ? 1 : std::min(cores, MostParts);
+// The CPUs this thread may run on, which `taskset` or a container may hold to fewer than the
+// machine has.
+unsigned UsableCpus() {
+    cpu_set_t cpus;
+    if (sched_getaffinity(0, sizeof cpus, &cpus) != 0) return std::thread::hardware_concurrency();
+    return static_cast<unsigned>(CPU_COUNT(&cpus));
+}
+
+// One part a CPU, up to the bound; one dump on one CPU or for a small table.
+std::size_t PartCount(unsigned cpus, std::size_t sockets) {
+    return cpus < 2 || sockets < PartsFrom ? 1 : std::min(cpus, MostParts);
 }
 
 // The range of ip_local_port_range, which the system picks its clients' ports from.
@@ -126,18 +133,34 @@ std::vector<PortRange> PortParts(std::size_t count, PortRange clients) {
 
 }  // namespace
 
-TcpTable DumpTcpTable(NetlinkSocket& netlink, std::optional<PortRange> ports) {
+std::optional<TcpTable> DumpInOneWalk(NetlinkSocket& netlink, std::optional<PortRange> ports) {
+    TcpTable table;
+    table.rows.reserve(1024);
+    const DumpOutcome outcome =
+        DumpInto(netlink, OneWalkRequest(LinuxTcp::ConnectionStates, ports), table);
+    if (outcome.refused) return std::nullopt;
+    if (!outcome.done) return TcpTable{{}, "netlink: " + outcome.failure};
+    SortAndDropSocketsListedTwice(table.rows);
+    return table;
+}
+
+TcpTable DumpEachFamily(NetlinkSocket& netlink, std::optional<PortRange> ports) {
     TcpTable table;
     table.rows.reserve(1024);
     for (std::uint8_t family : {AF_INET, AF_INET6}) {
         const DumpOutcome outcome =
-            DumpSockets(netlink, family, LinuxTcp::ConnectionStates, ports, table.rows);
+            DumpInto(netlink, DumpRequest(family, LinuxTcp::ConnectionStates, ports), table);
         // A kernel without IPv6 has no AF_INET6 table and answers ENOENT.
         if (!outcome.done && !(family == AF_INET6 && outcome.error == ENOENT))
             return {{}, "netlink: " + outcome.failure};
     }
     SortAndDropSocketsListedTwice(table.rows);
     return table;
+}
+
+TcpTable DumpTcpTable(NetlinkSocket& netlink, std::optional<PortRange> ports) {
+    std::optional<TcpTable> table = DumpInOneWalk(netlink, ports);
+    return table ? std::move(*table) : DumpEachFamily(netlink, ports);
 }
 
 TcpTable DumpTcpTableInParts(const NetlinkOpener& open, std::span<const PortRange> parts) {
@@ -165,30 +188,42 @@ TcpTable DumpTcpTableInParts(const NetlinkOpener& open, std::span<const PortRang
         }
         if (std::ranges::all_of(read, &TcpTable::readable)) {
             std::vector<std::vector<TcpRow>> rows;
-            for (TcpTable& part : read) rows.push_back(std::move(part.rows));
+            std::vector<NetworkPort> ports;
+            for (TcpTable& part : read) {
+                rows.push_back(std::move(part.rows));
+                ports.insert(ports.end(), part.moreListeningPorts.begin(),
+                             part.moreListeningPorts.end());
+            }
             read.clear();
-            return {MergedInTableOrder(rows), {}};
+            return {MergedInTableOrder(rows), {}, std::move(ports)};
         }
     }
     NetlinkSocket netlink = open();
     return DumpTcpTable(netlink);
 }
 
-TcpTable ReadNetlinkTcpTable() {
+std::vector<PortRange> TableParts() {
     const std::size_t sockets = CountedTcpSockets(WholeFile("/proc/net/sockstat")) +
                                 CountedTcpSockets(WholeFile("/proc/net/sockstat6"));
-    const std::vector<PortRange> parts =
-        PortParts(PartCount(std::thread::hardware_concurrency(), sockets),
-                  ClientPorts(WholeFile("/proc/sys/net/ipv4/ip_local_port_range")));
-    return DumpTcpTableInParts([] { return NetlinkSocket(); }, parts);
+    return PortParts(PartCount(UsableCpus(), sockets),
+                     ClientPorts(WholeFile("/proc/sys/net/ipv4/ip_local_port_range")));
+}
+
+TcpTable ReadNetlinkTcpTable() {
+    return DumpTcpTableInParts([] { return NetlinkSocket(); }, TableParts());
 }
 
 std::optional<std::vector<Listener>> ReadNetlinkListeners() {
     NetlinkSocket netlink;
     std::vector<Listener> listeners;
     for (std::uint8_t family : {AF_INET, AF_INET6}) {
-        const DumpOutcome outcome =
-            DumpSockets(netlink, family, LinuxTcp::ListenState, std::nullopt, listeners);
+        const std::size_t kept = listeners.size();
+        const DumpOutcome outcome = netlink.dump(
+            DumpRequest(family, LinuxTcp::ListenState),
+            [&](std::span<const std::byte> payload) {
+                return AppendInetDiagSocket(payload, listeners);
+            },
+            [&] { listeners.resize(kept); });
         if (!outcome.done && !(family == AF_INET6 && outcome.error == ENOENT)) return std::nullopt;
     }
     return listeners;
@@ -211,11 +246,7 @@ TcpTable ReadProcTcpTable() {
 
 TcpTable GetTcpTable() {
     TcpTable netlink = ReadNetlinkTcpTable();
-    if (netlink.readable()) {
-        for (const Listener& listener : ReadNetlinkListeners().value_or(std::vector<Listener>{}))
-            if (listener.dualStack) netlink.moreListeningPorts.push_back(listener.port);
-        return netlink;
-    }
+    if (netlink.readable()) return netlink;
     TcpTable proc = ReadProcTcpTable();
     if (proc.readable()) return proc;
     return {{}, netlink.failure + "; " + proc.failure};
