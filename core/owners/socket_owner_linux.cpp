@@ -21,6 +21,7 @@
 #include "core/base/file_descriptor.h"
 #include "core/base/growing_buffer.h"
 #include "core/base/sort_unique.h"
+#include "core/base/usable_cpus.h"
 #include "core/owners/socket_owner.h"
 #include "core/table/tcp_table_linux.h"
 
@@ -185,7 +186,7 @@ std::optional<ProcessTable> ScanProcesses(const std::stop_token& stop) {
     while (const char* entry = proc.Next()) {
         if (const auto pid = Decimal32(entry)) pids.push_back(*pid);
     }
-    std::vector<Found> parts(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    std::vector<Found> parts(std::clamp(UsableCpus(), 1u, 8u));
     std::atomic<std::size_t> next = 0;
     // A helper's failure (no memory) fails the look, on the caller's thread.
     const auto scan = [&](Found& part) {

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "core/base/file_descriptor.h"
+#include "core/base/usable_cpus.h"
 #include "core/table/inet_diag_request.h"
 #include "core/table/linux_tcp.h"
 #include "core/table/netlink_reply.h"
@@ -91,14 +91,6 @@ std::size_t CountedTcpSockets(const std::string& sockstat) {
             if (name == "inuse" || name == "tw") sockets += count;
     }
     return sockets;
-}
-
-// The CPUs this thread may run on, which `taskset` or a container may hold to fewer than the
-// machine has.
-unsigned UsableCpus() {
-    cpu_set_t cpus;
-    if (sched_getaffinity(0, sizeof cpus, &cpus) != 0) return std::thread::hardware_concurrency();
-    return static_cast<unsigned>(CPU_COUNT(&cpus));
 }
 
 // One part a CPU, up to the bound; one dump on one CPU or for a small table.
