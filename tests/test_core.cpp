@@ -429,13 +429,14 @@ private slots:
     // last wait three deadlines), eight lookups at most are left waiting, and their late answers
     // replace no name.
     void lookupsOnDemand() {
-        const auto mayAnswer = std::make_shared<std::atomic<bool>>(false);
+        const auto gate = std::make_shared<std::timed_mutex>();  // held, the lookups wait
+        gate->lock();
         const auto calls = std::make_shared<std::atomic<int>>(0);
         constexpr auto deadline = std::chrono::milliseconds(500);
         const HostNames names(
             [=](const Ipv4Address& address) -> std::optional<std::string> {
                 ++*calls;
-                mayAnswer->wait(false);
+                Pass(*gate);
                 return "host" + std::to_string(address[3]);
             },
             std::nullopt, {4, 4, deadline, std::chrono::minutes(10), 64}, {});
@@ -451,20 +452,18 @@ private slots:
         QTRY_COMPARE(lines(), QStringList(12, "no name").join('|'));
         QCOMPARE_LT(asked.elapsed(), (2 * deadline).count());
         QTRY_COMPARE(*calls, 8);
-        *mayAnswer = true;
-        mayAnswer->notify_all();
+        gate->unlock();
         QTRY_COMPARE(lines(),
                      "host1|host2|host3|host4|host5|host6|host7|host8|host9|host10|host11|host12");
 
         // The address asked last is looked up first, one asked again while it waits before the
         // others; answers are kept for a few addresses at most, the oldest going first, and for a
         // while; a lookup that throws answers as none.
-        const auto firstMayEnd = std::make_shared<std::timed_mutex>();
         const auto order = std::make_shared<std::vector<int>>();
         const auto orderLock = std::make_shared<std::mutex>();
         const auto lookup = [=](const Ipv4Address& address) -> std::optional<std::string> {
             (std::lock_guard(*orderLock), order->push_back(address[3]));
-            if (address[3] == 1) Pass(*firstMayEnd);
+            if (address[3] == 1) Pass(*gate);
             if (address[3] == 4) throw 0;
             return std::nullopt;
         };
@@ -473,11 +472,11 @@ private slots:
         };
         LookupLimits limits{1, 0, std::chrono::seconds(20), std::chrono::minutes(10), 4};
         const HostNames newestFirst(lookup, std::nullopt, limits, {});
-        firstMayEnd->lock();
+        gate->lock();
         answered(newestFirst, 1);
         QTRY_VERIFY([&] { return (std::lock_guard(*orderLock), order->size() == 1); }());
         for (const std::uint8_t host : {2, 3, 5, 2}) answered(newestFirst, host);
-        firstMayEnd->unlock();
+        gate->unlock();
         QTRY_VERIFY(answered(newestFirst, 2) && answered(newestFirst, 3) &&
                     answered(newestFirst, 5));
         QCOMPARE(*order, std::vector({1, 2, 5, 3}));
@@ -497,11 +496,11 @@ private slots:
         const auto oldText = std::make_shared<Text>(std::make_shared<const std::string>("old"));
         const std::weak_ptr<const std::string> oldAnswer = *oldText;
         const auto lookups = std::make_shared<std::atomic<int>>(0);
-        firstMayEnd->lock();
+        gate->lock();
         const LookupsOnDemand<int, Text> dropped(
             [=](int) {
                 if (++*lookups > 1) return std::make_shared<const std::string>("new");
-                Pass(*firstMayEnd);
+                Pass(*gate);
                 return std::exchange(*oldText, nullptr);
             },
             nullptr, {1, 1, deadline, std::chrono::minutes(10), 1}, {});
@@ -513,7 +512,7 @@ private slots:
         QTRY_COMPARE(*lookups, 1);
         QTRY_COMPARE(text(2), "new");
         QTRY_COMPARE(text(1), "new");
-        firstMayEnd->unlock();
+        gate->unlock();
         QTRY_VERIFY(oldAnswer.expired());
         QCOMPARE(text(1), "new");
     }
