@@ -11,9 +11,7 @@
 std::string RunSs(const char* options) {
     FILE* pipe = popen((std::string("ss -H ") + options + " 2>/dev/null").c_str(), "r");
     std::string output;
-    char chunk[4096];
-    for (std::size_t count; pipe && (count = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-        output.append(chunk, count);
+    for (int c; pipe && (c = std::fgetc(pipe)) != EOF;) output += char(c);
     return pipe && pclose(pipe) == 0 ? output : std::string();
 }
 
