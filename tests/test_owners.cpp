@@ -88,11 +88,9 @@ private slots:
         QTest::addColumn<QString>("text");
         const auto add = [](const char* name, const ProcessTable& table, const TcpRow& row,
                             const QString& text) { QTest::newRow(name) << table << row << text; };
-        const std::uint8_t synReceived = TcpState::SynReceived, closeWait = TcpState::CloseWait,
-                           timeWait = TcpState::TimeWait;
         const ProcessTable one{{{10, 0, "sshd", "root", {5, 7}}}};
         add("closed", one, Connection(9), "No process: closed since the last refresh");
-        add("no inode, closing", one, Connection(0, timeWait),
+        add("no inode, closing", one, Connection(0, TcpState::TimeWait),
             "No process: the connection is closing");
         ProcessTable shared{{{30, 0, "b", "alice", {7}, "/b"},
                              {20, 0, "a", "bob", {7, 8, 7}, "/usr/bin/a (deleted)"},
@@ -127,10 +125,10 @@ private slots:
             any{{}, PortField(80), 2, false}, dual{{}, PortField(80), 3, true},
             port81{Address("127.0.0.3"), PortField(81), 4, false};
         add("queued: the listener on that address", Listening({dual, any, exact, port81}),
-            Connection(0, synReceived),
+            Connection(0, TcpState::SynReceived),
             "Process: not yet accepted by exact (PID 11)\nProgram: /srv/e");
         add("queued: else the one on 0.0.0.0", Listening({dual, any, exact}),
-            Connection(0, closeWait, "127.0.0.3"),
+            Connection(0, TcpState::CloseWait, "127.0.0.3"),
             "Process: not yet accepted by any (PID 12)\nProgram: /srv/a");
         add("queued: else the dual-stack one", Listening({dual, port81}),
             Connection(0, TcpState::Established, "127.0.0.3"),
@@ -143,7 +141,7 @@ private slots:
             {{4242, 0, "app.exe", "", {4242}, "C:\\app.exe"}}, false, NoSocket::ClosingOrUnseen};
         add("Windows: held, its user unreadable", windows, Connection(4242),
             "Process: app.exe (PID 4242)\nProgram: C:\\app.exe");
-        add("Windows: PID 0 closing", windows, Connection(0, closeWait),
+        add("Windows: PID 0 closing", windows, Connection(0, TcpState::CloseWait),
             "No process: the connection is closing");
         add("Windows: PID 0 established", windows, Connection(0),
             "Process: not visible without administrator rights");
@@ -167,12 +165,9 @@ private slots:
             "holder-a",
             [] { return Listen("127.0.0.4", 7002) < 0 ? -1 : Start("holder-b", [] { return 0; }); },
             &forked);
+        // Its other thread pauses with no signal handler: it never returns.
         const pid_t threadHeld = Start(
-            "thread-held",
-            [] {
-                std::thread(pause).detach();  // no signal handler: it never returns
-                return Listen("127.0.0.8", 7006);
-            },
+            "thread-held", [] { return std::thread(pause).detach(), Listen("127.0.0.8", 7006); },
             nullptr, true);
         // Once its main thread has exited, a process lists no descriptors of its own.
         QTRY_VERIFY(QDir(QString("/proc/%1/fd").arg(threadHeld)).isEmpty());
