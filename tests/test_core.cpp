@@ -23,7 +23,6 @@
 #include "core/list/clipboard_text.h"
 #include "core/list/filters.h"
 #include "core/list/refresh.h"
-#include "core/list/row_text.h"
 #include "core/names/host_lookup.h"
 #include "core/table/netlink_reply.h"
 #include "core/table/netlink_socket.h"
@@ -251,9 +250,8 @@ private slots:
         }
         QCOMPARE(TableTexts(ReadProcTcpTable()), witness);
         QCOMPARE(opened, 4);
-        cpu_set_t all, one;
+        cpu_set_t all, one{};
         sched_getaffinity(0, sizeof all, &all);
-        CPU_ZERO(&one);
         CPU_SET(sched_getcpu(), &one);
         sched_setaffinity(0, sizeof one, &one);
         QCOMPARE(TableParts().size(), 1u);

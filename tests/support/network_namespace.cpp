@@ -56,10 +56,8 @@ std::string EnterPrivateFiles(std::initializer_list<std::pair<const char*, std::
         const int fd = mkstemp(copy);
         const bool bound = fd >= 0 && write(fd, text.data(), text.size()) == ssize_t(text.size()) &&
                            mount(copy, path, nullptr, MS_BIND, nullptr) == 0;
-        if (fd >= 0) {
-            close(fd);
-            unlink(copy);  // the bound file stays while bound
-        }
+        // The bound file stays while bound.
+        if (fd >= 0) close(fd), unlink(copy);
         if (!bound)
             return std::string("a file of its own at ") + path + ": " + std::strerror(errno);
     }
