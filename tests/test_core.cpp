@@ -409,10 +409,9 @@ private slots:
         add("no data yet",
             traffic({.roundTrip = std::chrono::microseconds(1500), .noDataYet = true}),
             "Traffic now: 0 B sent, 0 B received, no data yet, round trip 1.5 ms");
-        using std::chrono::seconds;
         add("counted since a moment, or before it",
-            traffic({.bytesSent = 10, .countedSince = seconds(47109)}) + '|' +
-                traffic({.countedSince = seconds(9), .countedSinceBefore = true}),
+            traffic({.bytesSent = 10, .countedSince = std::chrono::seconds(47109)}) + '|' +
+                traffic({.countedSince = std::chrono::seconds(9), .countedSinceBefore = true}),
             "Traffic since 13:05:09: 10 B sent, 0 B received|"
             "Traffic since before 00:00:09: 0 B sent, 0 B received");
         add("gone", TrafficLine(established, SocketNow{}), "");

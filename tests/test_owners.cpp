@@ -189,10 +189,8 @@ private slots:
         const auto held = [](const char* name, pid_t pid) {
             return QString("Process: %1 (PID %2)\n").arg(name).arg(pid);
         };
-        const auto [low, high] = std::minmax(forker, forked);
-        const QString forkedHolders = low == forker
-                                          ? held("holder-a", low) + held("holder-b", high)
-                                          : held("holder-b", low) + held("holder-a", high);
+        QString forkedHolders = held("holder-a", forker) + held("holder-b", forked);
+        if (forked < forker) forkedHolders = held("holder-b", forked) + held("holder-a", forker);
         QCOMPARE(texts, QStringList({"4 " + forkedHolders + program + "root",
                                      "5 " + held("switched", switched) + program + "nobody",
                                      "8 " + held("thread-held", threadHeld) + program + "root"}));
@@ -227,8 +225,7 @@ private slots:
 
         const int web = Listen("127.0.0.2", 443),
                   ssh[] = {Listen("127.0.0.3", 22), Listen("127.0.0.3", 22)};
-        for (int connection = 0; connection < 4; ++connection)
-            ConnectFrom("127.0.0.4", "127.0.0.3", 22);
+        for (int i = 0; i < 4; ++i) ConnectFrom("127.0.0.4", "127.0.0.3", 22);
         const int client = ConnectFrom("127.0.0.5", "127.0.0.2", 443),
                   accepted = accept(web, nullptr, nullptr);
         ConnectFrom("127.0.0.6", "127.0.0.2", 443);  // idle
