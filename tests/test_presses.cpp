@@ -43,7 +43,7 @@ private slots:
     void presses() {
         if (const QByteArray given = qgetenv("SOCKVIEW_STEPS"); !given.isEmpty()) {
             for (const QByteArray& run : given.split('.')) {
-                std::printf("Steps of the run: %s\n", run.constData());
+                std::fprintf(stderr, "Steps of the run: %s\n", run.constData());
                 const std::optional<std::string> failed = RunSteps(QByteArray::fromHex(run), true);
                 QVERIFY2(!failed, failed.value_or("").c_str());
             }
@@ -57,10 +57,11 @@ private slots:
         if (!said) return;
         QByteArray steps = QByteArray::fromHex(
             said->section("Steps of the run: ", -1).section('\n', 0, 0).toLatin1());
-        for (qsizetype from = steps.size() - 2; from >= 0; from -= 2)
-            if (const QByteArray fewer = QByteArray(steps).remove(from, 2);
-                FailureApart(fewer.toHex()))
-                steps = fewer;
+        for (qsizetype size = steps.size() / 4 * 2; size >= 2; size = size / 4 * 2)
+            for (qsizetype from = steps.size() - size; from >= 0; from -= size)
+                if (const QByteArray fewer = QByteArray(steps).remove(from, size);
+                    FailureApart(fewer.toHex()))
+                    steps = fewer;
         QFAIL(qPrintable("The fewest steps that fail, SOCKVIEW_STEPS=" + steps.toHex() + ":\n" +
                          *FailureApart(steps.toHex())));
     }

@@ -19,6 +19,7 @@
 #include "tests/support/rows.h"
 
 using enum MessageIcon;
+using namespace std::literals;
 using Said = RecordingDesktop::Message;
 
 namespace {
@@ -39,18 +40,17 @@ const Said MustChoose{"You must choost at-least one item to be copied.", "Form C
     AlreadyAdded{"Already added to filter list", "Add New Filter", Information},
     NotListed{"The item does not exists in the filter list.", "Delete Entry", Warning};
 
-// How a read or a look that a step lets go ends, by the step's choice, and the rows that a read
+// How a read or a look that a step lets go ends, by the step's choice, and the table that a read
 // finds by it; the lookups of names by their key.
 enum Outcome { Finished, Failed, Thrown };
-std::vector<TcpRow> Found(int choice) {
-    std::vector<TcpRow> rows;
+TcpTable Found(int choice) {
+    TcpTable table{{}, choice % 3 == Failed ? "refused" : ""};
     for (std::size_t k = 0; k < Connections.size() && choice % 3 == Finished; ++k)
-        if (choice / 3 >> k & 1) rows.push_back(Connections[k]);
-    return rows;
+        if (choice / 3 >> k & 1) table.rows.push_back(Connections[k]);
+    return table;
 }
 std::optional<std::string> NameOf(unsigned key) {
-    if (key % 3 == Thrown) throw 0;
-    return key % 3 == Failed ? std::nullopt : std::optional<std::string>("name");
+    return key % 3 == Thrown ? throw 0 : key % 3 == Failed ? std::nullopt : std::optional("name"s);
 }
 
 // The calls of a stand-in, each held until a step lets it go with that step's choice.
@@ -70,27 +70,23 @@ struct Gate {
         return choice % 3 == Thrown ? throw 0 : choice;
     }
     // Lets the first `calls` calls go, and waits for them to pass, `wait` at most.
-    bool letGo(std::size_t calls, int chosen,
-               std::chrono::seconds wait = std::chrono::seconds(10)) {
+    bool letGo(std::size_t calls, int chosen, std::chrono::seconds wait = 10s) {
         std::unique_lock lock(mutex);
-        until = calls;
-        choice = chosen;
+        until = calls, choice = chosen;
         changed.notify_all();
         return changed.wait_for(lock, wait, [&] { return passed >= calls; });
     }
-    void open() { letGo(SIZE_MAX, Finished, {}); }  // every call passes from now on
+    void open() { letGo(SIZE_MAX, Finished, 0s); }  // every call passes from now on
 };
 
 // The windows beside the main one, the main one, and what else a step may need: a modal window
 // up, or nothing.
 enum Window { FilterList, AddFilter, Copy, About, Programmer, Main, Modal, Nothing };
 enum Shown { Absent, Hidden, Up };  // absent: not built, or destroyed by its close box
-const std::array<const QMetaObject*, Modal> Classes = {&frmFilter::staticMetaObject,
-                                                       &frmAddNew::staticMetaObject,
-                                                       &frmCopy::staticMetaObject,
-                                                       &frmAbout::staticMetaObject,
-                                                       &frmAboutProgrammer::staticMetaObject,
-                                                       &frmMain::staticMetaObject};
+template <class... Class>
+const std::array<const QMetaObject*, sizeof...(Class)> MetaObjects = {&Class::staticMetaObject...};
+const auto& Classes =
+    MetaObjects<frmFilter, frmAddNew, frmCopy, frmAbout, frmAboutProgrammer, frmMain>;
 constexpr std::array<Window, StepKinds.size()> Needs = {
     Main,  Main,    Main,       Main,       Nothing,    Nothing,   Nothing,   Modal,
     Modal, Nothing, FilterList, FilterList, FilterList, AddFilter, AddFilter, Copy,
@@ -120,20 +116,16 @@ bool Ended() {
 struct Run {
     Run() {
         QGuiApplication::clipboard()->setText(QString::fromStdString(clipboard));
-        main.emplace(
-            [reads = reads] {
-                const int choice = reads->pass();
-                return TcpTable{Found(choice), choice % 3 == Failed ? "refused" : ""};
-            },
-            RowDetails::Sources{
-                [looks = looks](const std::vector<TcpRow>& rows, std::stop_token) {
-                    if (looks->pass() % 3 == Failed) throw std::runtime_error("refused");
-                    return std::make_shared<const OwnerIndex>(
-                        ProcessTable{{{7, 0, "x", "alice", {2, 3}, "/bin/x"}}}, rows);
-                },
-                [](const Ipv4Address& address) { return NameOf(address[3]); },
-                [](std::uint16_t port) { return NameOf(port); },
-                [](const TcpRow& row) { return NameOf(row.holderKey), SocketNow{}; }});
+        main.emplace([reads = reads] { return Found(reads->pass()); },
+                     RowDetails::Sources{
+                         [looks = looks](const std::vector<TcpRow>& rows, std::stop_token) {
+                             if (looks->pass() % 3 == Failed) throw std::runtime_error("refused");
+                             return std::make_shared<const OwnerIndex>(
+                                 ProcessTable{{{7, 0, "x", "alice", {2, 3}, "/bin/x"}}}, rows);
+                         },
+                         [](const Ipv4Address& address) { return NameOf(address[3]); },
+                         [](std::uint16_t port) { return NameOf(port); },
+                         [](const TcpRow& row) { return NameOf(row.holderKey), SocketNow{}; }});
         QObject::connect(&*main, &frmMain::refreshed, [this] { ++readsShown; });
         main->show();
     }
@@ -183,7 +175,7 @@ struct Run {
                 ++looksStarted;
                 reading = false;
                 readFailure = std::array{"", "refused", "unknown failure"}[choice % 3];
-                hidden = std::erase_if(shown = Found(choice),
+                hidden = std::erase_if(shown = Found(choice).rows,
                                        std::bind_front(&Filters::hides, &readFilters));
                 if (copyWaits) copied(*std::exchange(copyWaits, std::nullopt));
                 break;
@@ -364,8 +356,7 @@ std::optional<std::string> RunSteps(const QByteArray& steps, bool tell) {
         unsigned kind = drawn;
         for (unsigned next = 1; next < kinds && !run.offered(kind, choice); ++next)
             kind = first + (drawn - first + next) % kinds;
-        if (tell) std::printf("%s (%d)\n", std::string(StepKinds[kind]).c_str(), choice);
-        std::fflush(stdout);
+        if (tell) std::fprintf(stderr, "%s (%d)\n", std::string(StepKinds[kind]).c_str(), choice);
         if (run.offered(kind, choice)) run.take(kind, choice);
         if (const std::string failed = run.failure(); !failed.empty())
             return "at step " + std::to_string(at / 2 + 1) + ": " + failed;
