@@ -200,8 +200,7 @@ struct Run {
             case Kind("Delete Entry"): {  // the line chosen, or none
                 const std::vector<FilterEntry> entries = filters_.entries();
                 const std::size_t line = pick(entries.size() + 1);
-                filters->lstFilter->clearSelection();
-                if (line < entries.size()) filters->lstFilter->setCurrentRow(int(line));
+                filters->lstFilter->setCurrentRow(int(line), QItemSelectionModel::ClearAndSelect);
                 filters->cmdDelete->click();
                 if (line == entries.size()) say.push_back(NotListed);
                 if (line < entries.size()) filters_.remove(entries[line].kind, entries[line].value);
