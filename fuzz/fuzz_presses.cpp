@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (const auto failed = RunSteps({data, size})) {
+    if (const auto failed = RunSteps(
+            QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)))) {
         std::fprintf(stderr, "%s\n", failed->c_str());
         __builtin_trap();
     }
