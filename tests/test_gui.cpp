@@ -3,30 +3,15 @@
 // Enter in the add-filter window, a clipboard that another program takes back. Clicks and keys on
 // the real widgets, with the table source and the desktop (message boxes, the browser) stood in
 // for.
-#include <QAbstractItemModelTester>
-#include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
-#include <QCursor>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QScrollBar>
-#include <QSignalSpy>
-#include <QTableView>
-#include <QTest>
-#include <QTimer>
-#include <QToolTip>
+#include <QtTest>
+#include <QtWidgets>
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <mutex>
 #include <optional>
 
 #include "core/list/row_text.h"
 #include "gui/main/frmMain.h"
-#include "kit/maker.h"
 #include "tests/support/gate.h"
 #include "tests/support/recording_desktop.h"
 #include "tests/support/rows.h"
@@ -34,28 +19,17 @@
 using enum MessageIcon;
 using namespace std::chrono_literals;
 
-namespace {
-
-// What the main window reads, shared with its reads, which may outlive a test.
-struct TableStub {
-    TcpTable table;
-    std::timed_mutex gate;
-};
-
-// Looks up a host's or a service's name and finds none.
-const auto NoName = [](const auto&) { return std::optional<std::string>(); };
-
-}  // namespace
-
 class TestGui : public QObject {
     Q_OBJECT
     RecordingDesktop desktop;
-    std::shared_ptr<TableStub> stub;
+    std::shared_ptr<TcpTable> table;  // shared with the reads, which may outlive a test
     std::optional<frmMain> main;
 
+    // Over the table, with the owners' look given; no name for a host or a service.
     void showMain(OwnerLookup lookup) {
-        main.emplace([stub = stub] { return Pass(stub->gate), stub->table; },
-                     RowDetails::Sources{std::move(lookup), NoName, NoName,
+        const auto noName = [](const auto&) { return std::optional<std::string>(); };
+        main.emplace([table = table] { return *table; },
+                     RowDetails::Sources{std::move(lookup), noName, noName,
                                          [](const TcpRow&) { return SocketNow{}; }});
         main->show();
     }
@@ -70,8 +44,7 @@ private slots:
     // Each test starts as the program does, with the main window shown, over an empty table.
     void init() {
         desktop.messages.clear();
-        desktop.openedPages.clear();
-        stub = std::make_shared<TableStub>();
+        table = std::make_shared<TcpTable>();
         showMain([](const std::vector<TcpRow>&, std::stop_token) { return nullptr; });
         QVERIFY(listRead());
     }
@@ -87,7 +60,7 @@ private slots:
     // was: the list scrolls by the rows that came above it.
     void listNavigation() {
         for (std::uint16_t port = 1000; port < 1200; ++port)
-            stub->table.rows.push_back(Row(5, "10.0.0.5", port, "10.0.0.9", 80));
+            table->rows.push_back(Row(5, "10.0.0.5", port, "10.0.0.9", 80));
         QVERIFY(refreshed());
         auto* list = main->lstConnections;
         list->setCurrentIndex(main->connections().index(120, 0));
@@ -100,8 +73,8 @@ private slots:
         const int scrolled = list->verticalScrollBar()->value() - 3;
         list->verticalScrollBar()->setValue(scrolled);
         for (std::uint16_t port = 900; port < 910; ++port)
-            stub->table.rows.insert(stub->table.rows.begin() + (port - 900),
-                                    Row(2, "10.0.0.5", port, "0.0.0.1", 0));
+            table->rows.insert(table->rows.begin() + (port - 900),
+                               Row(2, "10.0.0.5", port, "0.0.0.1", 0));
         QVERIFY(refreshed());
         QCOMPARE(list->currentIndex(), main->connections().index(130, 2));
         QVERIFY(!list->selectionModel()->hasSelection());
@@ -270,7 +243,7 @@ private slots:
     void tooltip() {
         const auto lookMayEnd = std::make_shared<std::timed_mutex>();
         std::unique_lock holdLook(*lookMayEnd);
-        stub->table.rows = {Row(5, "10.0.0.5", 1, "10.0.0.7", 2, 9)};
+        table->rows = {Row(5, "10.0.0.5", 1, "10.0.0.7", 2, 9)};
         showMain([=](const std::vector<TcpRow>& rows, std::stop_token) {
             Pass(*lookMayEnd);
             return std::make_shared<const OwnerIndex>(ProcessTable{{{7, 0, "x", "", {9}}}}, rows);
