@@ -39,6 +39,10 @@ class TestGui : public QObject {
             [&] { return main->lstConnections->cursor().shape() == Qt::ArrowCursor; });
     }
     bool refreshed() { return main->cmdRefresh->click(), listRead(); }
+    // What the list tells of a row in the given role.
+    QString told(int row, int role) {
+        return main->connections().index(row, 0).data(role).toString();
+    }
 
 private slots:
     // Each test starts as the program does, with the main window shown, over an empty table.
@@ -57,8 +61,11 @@ private slots:
 
     // The list moves as a list does: Home and End go to the first and the last row. The current
     // connection stays current where it moves to, selected only if it was, and in view where it
-    // was: the list scrolls by the rows that came above it.
+    // was: the list scrolls by the rows that came above it, which are new, drawn and said so. The
+    // model checker watches the list from before its first row.
     void listNavigation() {
+        QAbstractItemModelTester tester(main->lstConnections->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         for (std::uint16_t port = 1000; port < 1200; ++port)
             table->rows.push_back(Row(5, "10.0.0.5", port, "10.0.0.9", 80));
         QVERIFY(refreshed());
@@ -80,33 +87,10 @@ private slots:
         QVERIFY(!list->selectionModel()->hasSelection());
         QCOMPARE(list->verticalScrollBar()->value(), scrolled + 10);
         QCOMPARE(main->connections().index(0, 3).data().toString(), "0");  // a listener's
-    }
-
-    // The list alone, watched by the model checker from before its first row: a row's tooltip and
-    // description are what the describer says, a tooltip that looks like markup shows as typed, a
-    // new row has a background of its own, and more said changes the rows' descriptions.
-    void connectionModel() {
-        ConnectionModel model([](const TcpRow& row, bool isNew) {
-            return std::string(isNew ? "new " : "") + "<b>" + CellText(1, row) + "</b>";
-        });
-        QAbstractItemModelTester tester(&model,
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-        model.setRows(
-            std::make_shared<const std::vector<TcpRow>>(std::vector{
-                Row(5, "10.0.0.5", 1, "10.0.0.7", 2), Row(5, "10.0.0.5", 3, "10.0.0.7", 2),
-                Row(2, "10.0.0.5", 4, "10.0.0.8", 0), Row(2, "10.0.0.5", 5, "10.0.0.8", 0)}),
-            {false, true, false, false});
-        const auto text = [&](int row, int role) {
-            return model.index(row, 0).data(role).toString();
-        };
-        QCOMPARE(text(1, Qt::AccessibleDescriptionRole), "new <b>3</b>");
-        QCOMPARE(text(0, Qt::ToolTipRole), "<p style='white-space:pre'>&lt;b&gt;1&lt;/b&gt;</p>");
-        QCOMPARE(text(0, Qt::BackgroundRole) + '|' + text(1, Qt::BackgroundRole),
-                 '|' + ConnectionModel::NewRowColour.name());
-        model.describedAgain();
-        QCOMPARE(changed.size(), 1);
-        QCOMPARE(changed[0][1].value<QModelIndex>().row(), 3);
+        QCOMPARE(told(9, Qt::BackgroundRole), ConnectionModel::NewRowColour.name());
+        QCOMPARE(told(10, Qt::BackgroundRole) + told(10, Qt::AccessibleDescriptionRole).left(9),
+                 "Process: ");
+        QVERIFY(told(9, Qt::AccessibleDescriptionRole).startsWith("New since the last refresh\n"));
     }
 
     // What a row tells while the look at the owners runs and once it is in; the look is handed
@@ -226,22 +210,27 @@ private slots:
     }
 
     // A row's tooltip is in the list's face, its text dark on its background, 4.5:1 at least;
-    // shown while the owners are looked up, it tells them once they are in.
+    // shown while the owners are looked up, it tells them once they are in, and so do every
+    // row's descriptions. A name that looks like markup shows as typed.
     void tooltip() {
         const auto lookMayEnd = std::make_shared<std::timed_mutex>();
         std::unique_lock holdLook(*lookMayEnd);
-        table->rows = {Row(5, "10.0.0.5", 1, "10.0.0.7", 2, 9)};
+        table->rows = {Row(5, "10.0.0.5", 1, "10.0.0.7", 2, 9), Row(5, "1.1.1.1", 3, "1.1.1.2", 2)};
         showMain([=](const std::vector<TcpRow>& rows, std::stop_token) {
             Pass(*lookMayEnd);
-            return std::make_shared<const OwnerIndex>(ProcessTable{{{7, 0, "x", "", {9}}}}, rows);
+            return std::make_shared<const OwnerIndex>(ProcessTable{{{7, 0, "<b>", "", {9}}}}, rows);
         });
         QVERIFY(listRead());
+        QSignalSpy changed(&main->connections(), &QAbstractItemModel::dataChanged);
         auto* list = main->lstConnections;  // Qt shows the row's tooltip where the pointer rests
         QCursor::setPos(
             list->viewport()->mapToGlobal(list->visualRect(list->model()->index(0, 0)).center()));
         QTRY_VERIFY(QToolTip::text().startsWith("Process: looking up..."));
         holdLook.unlock();
-        QTRY_VERIFY(QToolTip::text().startsWith("Process: x (PID 7)"));
+        QTRY_VERIFY(
+            QToolTip::text().startsWith("<p style='white-space:pre'>Process: &lt;b&gt; (PID 7)"));
+        QCOMPARE(told(0, Qt::AccessibleDescriptionRole).left(20), "Process: <b> (PID 7)");
+        QCOMPARE(changed.value(0).value(1).value<QModelIndex>().row(), 1);  // to the last row
         const QWidgetList windows = QApplication::topLevelWidgets();
         QWidget* tip = *std::ranges::find(windows, QString("qtooltip_label"), &QObject::objectName);
         QCOMPARE(QFontInfo(tip->font()).family(), QFontInfo(main->lstConnections->font()).family());
