@@ -18,6 +18,7 @@
 
 using enum MessageIcon;
 using namespace std::chrono_literals;
+using Said = std::vector<RecordingDesktop::Message>;
 
 class TestGui : public QObject {
     Q_OBJECT
@@ -79,9 +80,8 @@ private slots:
                                                 QItemSelectionModel::NoUpdate);
         const int scrolled = list->verticalScrollBar()->value() - 3;
         list->verticalScrollBar()->setValue(scrolled);
-        for (std::uint16_t port = 900; port < 910; ++port)
-            table->rows.insert(table->rows.begin() + (port - 900),
-                               Row(2, "10.0.0.5", port, "0.0.0.1", 0));
+        for (std::uint16_t port = 909; port >= 900; --port)
+            table->rows.insert(table->rows.begin(), Row(2, "10.0.0.5", port, "0.0.0.1", 0));
         QVERIFY(refreshed());
         QCOMPARE(list->currentIndex(), main->connections().index(130, 2));
         QVERIFY(!list->selectionModel()->hasSelection());
@@ -179,8 +179,7 @@ private slots:
         QTest::keyClick(add->txtValue, Qt::Key_Return);
         QTest::keyRelease(add->txtValue, Qt::Key_Return);
         QCOMPARE(desktop.messages,
-                 (std::vector<RecordingDesktop::Message>{
-                     {"Already added to filter list", "Add New Filter", Information}}));
+                 (Said{{"Already added to filter list", "Add New Filter", Information}}));
         for (int step = 0; step < 2; ++step) QTest::keyClick(add->cboKind, Qt::Key_Down);
         QVERIFY(add->txtValue->text().isEmpty());  // another kind: the box is emptied
         add->cmdCancel->click();
@@ -205,8 +204,7 @@ private slots:
         copy->cmdCopy->click();
         QVERIFY(copy->isVisible());
         QCOMPARE(desktop.messages,
-                 (std::vector<RecordingDesktop::Message>{
-                     {"The list could not be copied to the clipboard.", "Form Copy", Critical}}));
+                 (Said{{"The list could not be copied to the clipboard.", "Form Copy", Critical}}));
     }
 
     // A row's tooltip is in the list's face, its text dark on its background, 4.5:1 at least;
