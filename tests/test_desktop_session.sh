@@ -40,19 +40,9 @@ ends_opening_page "the end of the session" 1
 
 python3 "$3" "$work/held" & holder_pid="$holder_pid $!"
 within 10 test -e "$work/held" || fail "the loopback connections were not set up"
-start_program "$2"
-main=$(window_named "Korvane Sockview - .* shown, .*")
-type_into "$main" alt+c || fail "no main window took Alt+C"
-copy_every_column_as_ss_lists "\r\n"
-press_keys Return  # the message box that says the list was copied
-type_into "$main" alt+f
-window_named "Filter List" >/dev/null || fail "Filter List did not open"
-if [[ $1 == x11 ]]; then DISPLAY=$display wmctrl -i -c "$main"; else swaymsg "[con_id=$main] kill" >/dev/null; fi
-ends_opening_page "the close request" 2
-
 # Every widget gets a window of its own, so that the list's size can be read from outside on X.
 start_program env QT_USE_NATIVE_WINDOWS=1 "$2"
-main=$(window_named "Korvane Sockview - .*") || fail "no main window"
+main=$(window_named "Korvane Sockview - .* shown, .*")
 
 [[ $1 == x11 ]] || swaymsg "[con_id=$main] floating enable" >/dev/null  # at its own size, as on X11
 list_is() { [[ $(list_size) == "$1" ]]; }
@@ -61,6 +51,10 @@ resize_window "$main" 700 600
 within 10 list_is 685x472 || fail "the list is $(list_size) at 700 x 600, not 685x472"
 resize_window "$main" 552 481
 within 10 list_is 537x353 || fail "the list is $(list_size) back at 552 x 481, not 537x353"
+
+type_into "$main" alt+c || fail "no main window took Alt+C"
+copy_every_column_as_ss_lists "\r\n"
+press_keys Return  # the message box that says the list was copied
 
 if [[ $1 == wayland ]]; then
     # Sway raises a floating window that it gives the focus, as at a click.
@@ -72,26 +66,27 @@ if [[ $1 == wayland ]]; then
     within 10 on_top "Filter List" || fail "Filter List stayed behind the main window"
     swaymsg "[con_id=$main] border csd" >/dev/null  # Qt draws the title bar, as on mutter
     within 10 eval '[[ $(sway_window "$main" "w[\"name\"]") =~ ^Korvane\ Sockview\ -\ .+….*\ hidden$ ]]' || fail "the caption is cut: $(sway_window "$main" 'w["name"]')"
-    exit 0
+    swaymsg "[con_id=$main] kill" >/dev/null
+else
+    # The frame, from the window manager's extents, centred on Xvfb's 1024 x 768 screen to the pixel.
+    frame_centred() {
+        read -r l r t b < <(xprop -id "$main" _NET_FRAME_EXTENTS | sed -n 's/.* = //p' | tr -d ,)
+        read -r cx cy cw ch < <(client_area "$main")
+        (( dx = 2 * (cx - l) + cw + l + r - 1024, dy = 2 * (cy - t) + ch + t + b - 768 ))
+        (( ${b:-0} > 0 && dx * dx <= 1 && dy * dy <= 1 ))
+    }
+    within 10 frame_centred || fail "not centred: $(client_area "$main")with extents $l $r $t $b"
+    type_into "$main" alt+c
+    within 10 eval '[[ $(client_area "$(window_named "Form Copy")") == "276 266 "* ]]' || fail "the copy window's client area is not at (276, 266)"
+    # Filter List has neither a program- nor a user-specified position among its size hints, and
+    # the window manager offers no maximise.
+    type_into "$main" alt+f
+    h=$(xprop -id "$(window_named "Filter List")" WM_NORMAL_HINTS _NET_WM_ALLOWED_ACTIONS)
+    [[ $h != *"specified location"* && $h != *MAXIMIZE* ]] || fail "Filter List has a position of its own, or a maximise: $h"
+    # Openbox offers to minimise any window, but a dialog goes with the window that it belongs to.
+    xdotool windowminimize "$(window_named "Filter List")"
+    within 10 eval "xwininfo -id $main | grep -q IsUnMapped" || fail "Filter List was minimised alone"
+    wmctrl -i -c "$main"
 fi
-
-# The frame, from the window manager's extents, centred on Xvfb's 1024 x 768 screen to the pixel.
-frame_centred() {
-    read -r l r t b < <(xprop -id "$main" _NET_FRAME_EXTENTS | sed -n 's/.* = //p' | tr -d ,)
-    read -r cx cy cw ch < <(client_area "$main")
-    (( dx = 2 * (cx - l) + cw + l + r - 1024, dy = 2 * (cy - t) + ch + t + b - 768 ))
-    (( ${b:-0} > 0 && dx * dx <= 1 && dy * dy <= 1 ))
-}
-within 10 frame_centred || fail "not centred: $(client_area "$main")with extents $l $r $t $b"
-
-type_into "$main" alt+c
-within 10 eval '[[ $(client_area "$(window_named "Form Copy")") == "276 266 "* ]]' || fail "the copy window's client area is not at (276, 266)"
-
-# Filter List has neither a program- nor a user-specified position among its size hints, and the
-# window manager offers no maximise.
-type_into "$main" alt+f
-h=$(xprop -id "$(window_named "Filter List")" WM_NORMAL_HINTS _NET_WM_ALLOWED_ACTIONS)
-[[ $h != *"specified location"* && $h != *MAXIMIZE* ]] || fail "Filter List has a position of its own, or a maximise: $h"
-# Openbox offers to minimise any window, but a dialog goes with the window that it belongs to.
-xdotool windowminimize "$(window_named "Filter List")"
-within 10 eval "xwininfo -id $main | grep -q IsUnMapped" || fail "Filter List was minimised alone"
+# The close request, sent with Filter List up, ends the program.
+ends_opening_page "the close request" 2
