@@ -76,7 +76,7 @@ else
         (( ${b:-0} > 0 && dx * dx <= 1 && dy * dy <= 1 ))
     }
     within 10 frame_centred || fail "not centred: $(client_area "$main")with extents $l $r $t $b"
-    type_into "$main" alt+c
+    # The copy window, still open from the copy.
     within 10 eval '[[ $(client_area "$(window_named "Form Copy")") == "276 266 "* ]]' || fail "the copy window's client area is not at (276, 266)"
     # Filter List has neither a program- nor a user-specified position among its size hints, and
     # the window manager offers no maximise.
