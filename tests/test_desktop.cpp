@@ -95,8 +95,7 @@ private slots:
     // with Filter List up, its close box still ends the program and opens the maker's page.
     void titleBarCloseBoxExits() {
         if (QGuiApplication::platformName() == "windows")
-            QSKIP(
-                "Windows asks a window to close by WM_CLOSE alone, which the native filter takes");
+            QSKIP("Windows asks to close by WM_CLOSE alone, which the native filter takes");
         RecordingDesktop desktop;
         main.cmdFilter_Click();
         QTimer::singleShot(10'000, [] { QCoreApplication::exit(2); });

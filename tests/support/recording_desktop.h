@@ -7,8 +7,7 @@
 
 // A desktop for tests: records every message and every web page instead of showing or opening
 // them. It installs itself.
-class RecordingDesktop : public Desktop {
-public:
+struct RecordingDesktop : Desktop {
     struct Message {
         std::string text, title;
         MessageIcon icon;

@@ -11,7 +11,7 @@ begin_session() {
     local as=(); [[ $(id -u) != 0 ]] || { chown nobody "$work/run" && as=(setpriv --reuid=nobody --regid=nogroup --clear-groups); }
     printf 'output * resolution 1024x768\nxwayland disable\n' >"$work/run/sway.conf"
     WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman "${as[@]}" sway -c "$work/run/sway.conf" >"$work/sway.log" 2>&1 & xvfb_pid=$!
-    within_10s eval 'export SWAYSOCK=$(echo "$work"/run/sway-ipc.*) && swaymsg -t get_version &>/dev/null' || fail "sway did not start: $(cat "$work/sway.log")"
+    within 10 eval 'export SWAYSOCK=$(echo "$work"/run/sway-ipc.*) && swaymsg -t get_version &>/dev/null' || fail "sway did not start: $(cat "$work/sway.log")"
     export WAYLAND_DISPLAY=$(basename "$(echo "$work"/run/wayland-?)")
     # A keyboard for the whole session: the program binds one only once the seat has one.
     wtype -s 2000000000 & xvfb_pid="$xvfb_pid $!"
@@ -35,7 +35,7 @@ read_clipboard() { wl-paste -n; }
 
 # Keys as xdotool names them; one modifier at most.
 press_keys() { local k keys=(); for k; do [[ $k == *+* ]] && keys+=(-M "${k%+*}" -k "${k#*+}" -m "${k%+*}") || keys+=(-k "$k"); done; wtype -d 40 "${keys[@]}"; }
-type_into() { swaymsg "[con_id=$1] focus" >/dev/null && within_10s sway_window "$1" 'w["focused"] or exit(1)' >/dev/null; press_keys "${@:2}"; }
+type_into() { swaymsg "[con_id=$1] focus" >/dev/null && within 10 sway_window "$1" 'w["focused"] or exit(1)' >/dev/null; press_keys "${@:2}"; }
 # Sway sizes the window with its border and title bar.
 resize_window() { swaymsg "[con_id=$1] resize set $(sway_window "$1" "'%d %d' % ($2 + w['rect']['width'] - w['window_rect']['width'], $3 + w['rect']['height'] + w['deco_rect']['height'] - w['window_rect']['height'])")" >/dev/null; }
 client_area() { sway_window "$1" '"%d %d %d %d " % (w["rect"]["x"] + w["window_rect"]["x"], w["rect"]["y"] + w["window_rect"]["y"], w["window_rect"]["width"], w["window_rect"]["height"])'; }

@@ -30,7 +30,6 @@ reexec_in_own_network_namespace() {
 
 # Polls a condition for at most about $1 seconds.
 within() { for ((tries = $1 * 10; tries > 0; tries--)); do "${@:2}" && return 0; sleep 0.1; done; return 1; }
-within_10s() { within 10 "$@"; }
 
 # Makes the scratch directory $work; on exit, ends whichever of the display server, the program
 # and the connection holder were started, and removes it. A recorder stands in $work/bin for the
@@ -51,11 +50,11 @@ begin_session() {
     make_work_directory
     Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work/xvfb.log" &
     xvfb_pid=$!
-    within_10s test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+    within 10 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
     export DISPLAY=:$(head -n 1 "$work/display") && display=$DISPLAY
     session_environment=(-u WAYLAND_DISPLAY DISPLAY="$display")
     openbox --sm-disable >"$work/openbox.log" 2>&1 &
-    within_10s eval 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+    within 10 eval 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
         fail "openbox did not start: $(cat "$work/openbox.log")"
 }
 
@@ -96,11 +95,11 @@ read_clipboard() { DISPLAY=$display xclip -sel clip -o; }
 ends_opening_page() {
     # Started through a shortcut, it is no child of ours; its windows' end tells then.
     gone() { ! kill -0 $program_pid 2>/dev/null && ! program_window_shown; }
-    within_10s gone || fail "the program still runs after $1"
+    within 10 gone || fail "the program still runs after $1"
     wait "$program_pid" || fail "the program ended with status $? after $1"
     program_pid=
     opened() { [[ $(grep -sc . "$work/opened") == "$1" ]] && ! pgrep -f "$work/bin/xdg-open" >/dev/null; }
-    within_10s opened "$2" && [[ $(sort -u "$work/opened") == https://www.korvane.example/sockview ]] ||
+    within 10 opened "$2" && [[ $(sort -u "$work/opened") == https://www.korvane.example/sockview ]] ||
         fail "after $1, expected the maker's page opened $2 times: $(cat "$work/opened" 2>/dev/null)"
 }
 
@@ -112,7 +111,7 @@ ends_opening_page() {
 copy_every_column_as_ss_lists() {
     type_into "$(window_named "Form Copy")" Tab Tab space Tab Tab space Tab space Tab Tab space
     copied() { read_clipboard >"$work/clipboard" 2>/dev/null && [[ -s $work/clipboard ]]; }
-    within_10s copied || fail "another program read nothing from the clipboard"
+    within 10 copied || fail "another program read nothing from the clipboard"
     ss -Htan4 | awk -v end="$1" '{ split($4, l, ":"); split($5, r, ":")
         if (l[1] !~ /^(0\.0\.0\.0|127\.0\.0\.1)$/ && r[1] !~ /^(192\.168\.1\.1|0\.0\.0\.0)$/)
             printf "%s\t%s\t%s\t%s\t%s\t%s", l[1], l[2], r[1], r[2], $1, end }' |

@@ -20,11 +20,9 @@ int main(int argc, char* argv[]) {
     // No C++ library: the program runs where only Windows' own DLLs are found.
     const auto is = [&](const char* what) { return argc > 1 && std::strcmp(argv[1], what) == 0; };
     if (!main) return 1;
-    if (is("close")) return PostMessageA(main, WM_CLOSE, 0, 0) ? 0 : 1;
+    if (is("close")) return !PostMessageA(main, WM_CLOSE, 0, 0);
     const UINT message = is("query-end-session") ? WM_QUERYENDSESSION : WM_ENDSESSION;
     DWORD_PTR answer = 0;
-    return SendMessageTimeoutA(main, message, is("end-session"), ENDSESSION_LOGOFF,
-                               SMTO_ABORTIFHUNG, 10'000, &answer)
-               ? 0
-               : 1;
+    return !SendMessageTimeoutA(main, message, is("end-session"), ENDSESSION_LOGOFF,
+                                SMTO_ABORTIFHUNG, 10'000, &answer);
 }

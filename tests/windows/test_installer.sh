@@ -19,7 +19,7 @@ begin_session wine wineserver xdotool xclip ss python3
 wineserver -k 2>/dev/null || :  # fails when none is running
 touch "$work/churn"
 python3 "$2" "$work/held" "$work/churn" & holder_pid=$!
-within_10s test -e "$work/held" || fail "the loopback connections were not set up"
+within 10 test -e "$work/held" || fail "the loopback connections were not set up"
 
 folder="$WINEPREFIX/drive_c/Program Files/Korvane Sockview"
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Korvane Sockview.lnk"
@@ -50,7 +50,7 @@ xprop -spy -id "$main" _NET_WM_NAME >"$work/titles" &
 refreshed() { (($(grep -c . "$work/titles") == 1 + 2 * $1)); }
 for refresh in {1..41}; do
     # The last one after the churn has stopped, for the table to be compared with ss's.
-    ((refresh < 41)) || { rm "$work/held" "$work/churn" && within_10s test -e "$work/held"; }
+    ((refresh < 41)) || { rm "$work/held" "$work/churn" && within 10 test -e "$work/held"; }
     type_into "$main" alt+r
     within 60 refreshed $refresh || fail "refresh $refresh did not end: $(tail -n 2 "$work/titles")"
 done
@@ -63,9 +63,9 @@ copy_every_column_as_ss_lists "\n"
 # The message box that says the list was copied is the second window of that caption; its OK
 # button closes it a moment after the key.
 copy_windows() { (($(xdotool search --onlyvisible --name '^Form Copy$' | tee "$work/ids" | wc -l) == $1)); }
-within_10s copy_windows 2 || fail "no message box said that the list was copied"
+within 10 copy_windows 2 || fail "no message box said that the list was copied"
 type_into "$(tail -n 1 "$work/ids")" Return
-within_10s copy_windows 1 || fail "the message box stayed open"
+within 10 copy_windows 1 || fail "the message box stayed open"
 # Wine makes the main window active again only through the window manager.
 xdotool windowactivate --sync "$main" key --delay 40 alt+e
 ends_opening_page Alt+E $((pages = 1))
@@ -93,6 +93,6 @@ done
 wine "$folder/uninstall.exe" /S
 # The uninstaller goes on from a copy of itself; it removes its registration first, the folder
 # last.
-within_10s eval '[[ ! -e $folder && ! -e $shortcut ]]' && ! wine reg query "$key" >/dev/null 2>&1 ||
+within 10 eval '[[ ! -e $folder && ! -e $shortcut ]]' && ! wine reg query "$key" >/dev/null 2>&1 ||
     fail "the silent uninstall left the registration or: $(find "$folder" "$shortcut" 2>&1)"
 wineserver -k

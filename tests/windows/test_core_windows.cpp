@@ -1,8 +1,17 @@
-// The Windows owner lookup with real processes: this test program holding a loopback connection,
-// as the real table lists it, with its program, and rows that no process the system shows holds
-// or that name a process ID no process has. A connection's traffic, with stand-ins for the
-// statistics calls, whose collection only an administrator may switch on.
-
+// The core's Windows parts. The table source against stand-ins for the IP Helper call, whose rows
+// name their owners: a table that grows between the calls, one that never stops growing, a call
+// that fails, and one that claims more rows than its buffer holds. The owner lookup with real
+// processes: this test program holding a loopback connection, as the real table lists it, with
+// its program, and rows that no process the system shows holds or that name a process ID no
+// process has. A connection's traffic, with stand-ins for the statistics calls, whose collection
+// only an administrator may switch on. The names: an international host name in its registered
+// form however it is written (IdnToAscii), the name of this machine's loopback address
+// (GetNameInfoW) and of a service's port (getservbyport). It runs without Qt, under Wine for
+// instance: a failed check prints its line, and the status tells whether any did.
+#include <algorithm>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -10,14 +19,60 @@
 #include "core/base/wide_text.h"
 #include "core/describe/owner_lines.h"
 #include "core/describe/traffic_line.h"
+#include "core/names/host_lookup.h"
+#include "core/names/idna.h"
+#include "core/names/service_lookup.h"
 #include "core/names/winsock.h"
 #include "core/owners/socket_owner.h"
 #include "core/table/socket_now_windows.h"
 #include "core/table/tcp_table.h"
+#include "core/table/tcp_table_windows.h"
 #include "tests/support/rows.h"
-#include "tests/windows/check.h"
+
+namespace {
+
+int failedChecks = 0;
+#define CHECK(expression) \
+    void((expression) || (std::printf("FAIL line %d: %s\n", __LINE__, #expression), ++failedChecks))
+
+// Behaves as the IP Helper call does. Before each of the first `growingCalls` calls, `growth`
+// connections open from 127.0.0.3 to 127.0.0.2:8080, from ports that sort before all earlier ones
+// and with junk in the ports' unused halves, held by process 4242 (the fields as they lie in
+// memory: the addresses and ports in network order).
+struct FakeIpHelper {
+    int growingCalls = 0, growth = 0;
+    std::vector<MIB_TCPROW_OWNER_PID> rows;
+
+    DWORD operator()(PMIB_TCPTABLE_OWNER_PID table, PDWORD size, BOOL) {
+        for (int i = 0; growingCalls > 0 && i < growth; ++i) {
+            const DWORD port = (255 - rows.size()) & 0xFF;
+            rows.push_back({5, 0x0300007F, 0xCDAB00EA | port << 8, 0x0200007F, 0x01EF901F, 4242});
+        }
+        --growingCalls;
+        const auto needed =
+            DWORD(offsetof(MIB_TCPTABLE_OWNER_PID, table) + sizeof rows[0] * rows.size());
+        if (*size < needed) return *size = needed, ERROR_INSUFFICIENT_BUFFER;
+        table->dwNumEntries = DWORD(rows.size());
+        std::memcpy(table->table, rows.data(), sizeof rows[0] * rows.size());
+        return NO_ERROR;
+    }
+};
+
+}  // namespace
 
 int main() {
+    // A table that grows between the calls, to more than 101 rows, is read whole.
+    const TcpTable grown = ReadTcpTableFrom(FakeIpHelper{.growingCalls = 2, .growth = 60});
+    CHECK(grown.rows.size() == 120 && std::ranges::is_sorted(grown.rows, TableOrder));
+    CHECK(grown.rows.at(0) == Row(5, "127.0.0.3", 60040, "127.0.0.2", 8080, 4242));
+    CHECK(!ReadTcpTableFrom(FakeIpHelper{.growingCalls = 1000, .growth = 200}).readable());
+    const auto refuses = [](auto...) -> DWORD { return ERROR_NOT_SUPPORTED; };
+    CHECK(ReadTcpTableFrom(refuses).failure.ends_with("(error 50)"));
+    CHECK(!ReadTcpTableFrom([](PMIB_TCPTABLE_OWNER_PID table, PDWORD size, BOOL) -> DWORD {
+               if (*size < 64) return *size = 64, ERROR_INSUFFICIENT_BUFFER;
+               return table->dwNumEntries = 1000, NO_ERROR;  // more than fit in 64 bytes
+           }).readable());
+
     char user[256];
     u_long userLength = sizeof user, unread;  // a DWORD, as the socket calls' u_long is
     GetUserNameA(user, &userLength);
@@ -43,7 +98,7 @@ int main() {
     const auto text = [&](const TcpRow& row) { return OwnerLines(index.get(), row); };
     wchar_t program[MAX_PATH];
     GetModuleFileNameW(nullptr, program, MAX_PATH);
-    const std::string self = "Process: test_socket_owner_windows.exe (PID " +
+    const std::string self = "Process: test_core_windows.exe (PID " +
                              std::to_string(GetCurrentProcessId()) +
                              ")\nProgram: " + Utf8(program) + "\nUser: " + user;
     const NetworkPort port = PortField(ntohs(address.sin_port));
@@ -53,8 +108,7 @@ int main() {
             continue;
         owned += text(row) == self;
         // A listener has no traffic to tell, whatever the system.
-        const std::string traffic = TrafficLine(row, SystemSocketLookup()(row));
-        CHECK(row.state != TcpState::Listen || traffic.empty());
+        CHECK(row.state != TcpState::Listen || TrafficLine(row, SystemSocketLookup()(row)).empty());
     }
     CHECK(owned == 2);
     CHECK(text(rows.rbegin()[1]) == "Process: not visible without administrator rights");
@@ -98,5 +152,11 @@ int main() {
     CHECK(line(administrator) ==
           "Traffic since 13:05:09: 2.0 KB sent, 0 B received, round trip 3.0 ms");
     CHECK(line(SocketLookupThrough(calls)).starts_with("Traffic since before 13:05:09: 2.0 KB"));
-    return Failed();
+
+    for (const char* bucher :
+         {"b\u00fccher.example", "bu\u0308cher.example", "B\u00dcCHER.example"})
+        CHECK(RegisteredAsciiName(bucher) == "xn--bcher-kva.example");
+    CHECK(SystemHostLookup()({127, 0, 0, 1}) == "localhost");
+    CHECK(SystemServiceLookup()(80) == "http");
+    return failedChecks == 0 ? 0 : 1;
 }
