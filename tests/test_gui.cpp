@@ -96,12 +96,13 @@ private slots:
     // What a row tells while the look at the owners runs and once it is in; the look is handed
     // the very rows shown, one that fails says why, and one that a newer look replaced is
     // dropped. The remote host's name, the service and the traffic or queue follow as they come;
-    // a listener and a remote 0.0.0.0 have no remote host. (That a look which ends after its
-    // details are gone hands nothing to them, test_presses finds, as each of its runs ends so.)
+    // a listener and a remote 0.0.0.0 have no remote host. A look that ends after its details are
+    // gone hands its answer to nothing, which lets it go.
     void rowDetails() {
         const auto lookMayEnd = std::make_shared<std::timed_mutex>(),
                    nameMayCome = std::make_shared<std::timed_mutex>();
         std::unique_lock holdName(*nameMayCome);
+        const auto lastAnswer = std::make_shared<std::weak_ptr<const OwnerIndex>>();
         const ShownRows rows = std::make_shared<const std::vector<TcpRow>>(std::vector{
             Row(5, "10.0.0.5", 1, "10.0.0.7", 2, 9), Row(2, "10.0.0.5", 4, "10.0.0.8", 0, 9),
             Row(5, "10.0.0.5", 5, "0.0.0.0", 0, 9)});  // socket 9, held by process 7
@@ -109,12 +110,13 @@ private slots:
         using enum SocketNow::Kind;
         const std::array nows{SocketNow{Seen, Traffic{1536, 10, 2500ms, 1500us}},
                               SocketNow{Seen, {}, AcceptQueue{3, 128}}, SocketNow{Refused}};
-        RowDetails details(RowDetails::Sources{
+        auto details = std::make_unique<RowDetails>(RowDetails::Sources{
             [=](const std::vector<TcpRow>& handed, std::stop_token) {
                 if (&handed != rows.get()) throw std::runtime_error("<b>x</b>");
                 Pass(*lookMayEnd);
-                return std::make_shared<const OwnerIndex>(
+                const auto answer = std::make_shared<const OwnerIndex>(
                     ProcessTable{{{7, 0, "x", "alice", {9}, "/bin/x"}}}, handed);
+                return *lastAnswer = answer, answer;
             },
             [=](const Ipv4Address&) {
                 return Pass(*nameMayCome), std::optional<std::string>("peer.test");
@@ -125,9 +127,9 @@ private slots:
             [=](const TcpRow& row) {
                 return nows[std::ranges::find(*rows, row) - rows->begin()];
             }});
-        QSignalSpy known(&details, &RowDetails::ownersKnown);
+        QSignalSpy known(details.get(), &RowDetails::ownersKnown);
         const auto text = [&](int row, bool isNew = false) {
-            return QString::fromStdString(details.describe((*rows)[row], isNew));
+            return QString::fromStdString(details->describe((*rows)[row], isNew));
         };
         // Waits for the rows' texts as their answers come in. A question is a new lookup of a
         // socket once its figures are a second old, so each is asked until then, not after.
@@ -136,7 +138,7 @@ private slots:
             return QTest::qWaitFor([&] { return texts() == expected; }) ? QString() : texts();
         };
         lookMayEnd->lock();
-        details.lookAt(rows, {PortField(4)});
+        details->lookAt(rows, {PortField(4)});
         QCOMPARE(text(0, true) + '|' + text(1),  // a listener has no traffic to look up
                  "New since the last refresh\nProcess: looking up...\nRemote host: looking up...\n"
                  "Traffic now: looking up...|Process: looking up...");
@@ -154,13 +156,21 @@ private slots:
         QCOMPARE(comeToRead(texts.arg(owner, "peer.test")), QString());
 
         lookMayEnd->lock();
-        details.lookAt(rows, {});
-        details.lookAt(std::make_shared<const std::vector<TcpRow>>(*rows), {});
+        details->lookAt(rows, {});
+        details->lookAt(std::make_shared<const std::vector<TcpRow>>(*rows), {});
         QTRY_COMPARE(known.size(), 2);
         lookMayEnd->unlock();
         QTRY_COMPARE(lookMayEnd.use_count(), 2);  // here and in the details' own lookup
         QCoreApplication::processEvents();        // where the replaced look's answer would go
         QVERIFY(text(0).startsWith("Process: unknown (<b>x</b>)\nRemote host: peer.test"));
+
+        lookMayEnd->lock();
+        details->lookAt(rows, {});
+        details.reset();
+        lookMayEnd->unlock();
+        QTRY_COMPARE(lookMayEnd.use_count(), 1);
+        QCoreApplication::processEvents();  // where its answer would go
+        QVERIFY(lastAnswer->expired());
     }
 
     // Pasted text keeps only the digits and full stops of what would be typed, the release of the
